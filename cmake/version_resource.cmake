@@ -1,0 +1,10 @@
+# Gives a Windows executable the VERSIONINFO resource (integer name 1)
+# made from the project's one version number.
+function(add_version_resource target description)
+    set(VERSION_DESCRIPTION "${description}")
+    set(VERSION_FILENAME "${target}.exe")
+    set(VERSION_INTERNAL "${target}")
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+    configure_file(${PROJECT_SOURCE_DIR}/resources/version.rc.in ${rc} @ONLY)
+    target_sources(${target} PRIVATE ${rc})
+endfunction()

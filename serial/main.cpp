@@ -1,0 +1,5 @@
+// Skeleton of the serial command tool.
+int main()
+{
+    return 0;
+}

@@ -1,0 +1,466 @@
+"""Wine harness: the test Windows on which the real executables run.
+
+One template prefix per build tree (wineboot is slow and the prefix is big),
+cloned cheaply per test group with hard links; each group runs its own
+persistent wineserver with code page 932 and a fixed time zone, and ends
+every process it started, by its id, when it closes, also after a failure.
+
+Run as a script it manages the shared prefixes for CTest:
+    harness.py template BUILD    create the template once
+    harness.py unit BUILD EXE..  run a unit-test executable in the unit prefix
+    harness.py teardown BUILD    end the unit prefix's wineserver
+"""
+
+import atexit
+import fcntl
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+LOCALE = "ja_JP.UTF-8"  # gives Wine's processes ANSI code page 932
+TIME_ZONE = "Asia/Tokyo"  # fixed, without daylight saving time
+SERVICE_TRACE = "-all,fixme+advapi,trace+eventlog,trace+msgbox,err+all"
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE_DIR = os.path.dirname(os.path.dirname(HERE))
+
+
+def build_dir():
+    """The win32 build tree, as CTest hands it to every integration test."""
+    return os.environ.get("MERLOWSP_BUILD") or os.path.join(SOURCE_DIR, "build", "win32")
+
+
+def fixture_path(name):
+    return os.path.join(build_dir(), "tests", "fixtures", name)
+
+
+def product_path(name):
+    folders = {"merlowsp.exe": "service", "merlowspsetup.exe": "setup", "serovox.exe": "serial"}
+    return os.path.join(build_dir(), folders[name], name)
+
+
+def base_env(prefix):
+    env = {k: v for k, v in os.environ.items() if not k.startswith("WINE") and k != "DISPLAY"}
+    env.update(
+        WINEPREFIX=prefix,
+        WINEDEBUG="-all",
+        WINEDLLOVERRIDES="mscoree,mshtml=",  # no Mono or Gecko installer
+        LC_ALL=LOCALE,
+        TZ=TIME_ZONE,
+    )
+    return env
+
+
+def _locked(path):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    handle = open(path, "w")
+    fcntl.flock(handle, fcntl.LOCK_EX)
+    return handle
+
+
+def _wineserver(env, *args):
+    subprocess.run(["wineserver", *args], env=env, check=False,
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def ensure_template(build):
+    """Creates the build tree's template prefix once; later calls return at once."""
+    template = os.path.join(build, "wine", "template")
+    with _locked(template + ".lock"):
+        if os.path.exists(os.path.join(template, ".ready")):
+            return template
+        shutil.rmtree(template, ignore_errors=True)
+        env = base_env(template)
+        started = time.monotonic()
+        subprocess.run(["wineboot", "-i"], env=env, check=True, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=900)
+        # No X server by default: the null driver still has real windows,
+        # message boxes and window messages. Sessions that want Xvfb switch.
+        for key, name, data in ((r"HKCU\Software\Wine\Drivers", "Graphics", "null"),
+                                (r"HKCU\Software\Wine\X11 Driver", "Managed", "N")):
+            subprocess.run(["wine", "reg", "add", key, "/v", name, "/d", data, "/f"], env=env,
+                           check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+        _wineserver(env, "-w")
+        with open(os.path.join(template, ".ready"), "w") as ready:
+            ready.write("%.1f s\n" % (time.monotonic() - started))
+        return template
+
+
+def clone_prefix(template, dest):
+    """Hard-link clone; the registry files are real copies, as Wine rewrites them."""
+    shutil.rmtree(dest, ignore_errors=True)
+    os.makedirs(os.path.dirname(dest), exist_ok=True)
+    subprocess.run(["cp", "-al", template + "/.", dest], check=True)
+    for name in ("system.reg", "user.reg", "userdef.reg"):
+        os.unlink(os.path.join(dest, name))
+        shutil.copy2(os.path.join(template, name), os.path.join(dest, name))
+    os.unlink(os.path.join(dest, ".ready"))
+
+
+def append_registry(reg_file, key, values):
+    """Adds a key to a stopped prefix's registry file (before the session starts).
+
+    key is relative to the file's root (HKLM for system.reg, HKCU for user.reg);
+    values maps names to strings.
+    """
+    lines = ["", "[%s] %d" % (key.replace("\\", "\\\\"), int(time.time()))]
+    for name, data in values.items():
+        lines.append('"%s"="%s"' % (name, data.replace("\\", "\\\\")))
+    with open(reg_file, "a", encoding="utf-8") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+class Result:
+    def __init__(self, rc, stdout, stderr):
+        self.rc, self.stdout, self.stderr = rc, stdout, stderr
+
+    def __repr__(self):
+        return "Result(rc=%r, stdout=%r, stderr=%r)" % (self.rc, self.stdout, self.stderr[-400:])
+
+
+class Session:
+    """A cloned prefix with its own wineserver session.
+
+    Use as a context manager. Everything it starts (wineserver, Xvfb, socat,
+    simulators, services it registered) is ended when it closes.
+    """
+
+    def __init__(self, name, display=False):
+        self.build = build_dir()
+        self.template = ensure_template(self.build)
+        self.prefix = os.path.join(self.build, "wine", "run", "%s-%d" % (name, os.getpid()))
+        self.env = base_env(self.prefix)
+        self.children = []  # Popen objects of helper processes, ended by pid
+        self.services = []  # services this session registered
+        self.display = None
+        self.want_display = display
+        self.com_ports = {}
+        self.started = False
+        self.closed = False
+        clone_prefix(self.template, self.prefix)
+        atexit.register(self.close)
+
+    # -- session -------------------------------------------------------------
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    @property
+    def services_log(self):
+        return os.path.join(self.prefix, "services.log")
+
+    def map_com_port(self, port, device):
+        """Maps COMn to a Unix device; must be done before start()."""
+        assert not self.started, "the COM mapping is read when the session starts"
+        self.com_ports[port] = device
+        append_registry(os.path.join(self.prefix, "system.reg"), r"Software\Wine\Ports",
+                        {port: device})
+
+    def start(self):
+        if self.want_display:
+            self._start_xvfb()
+            append_registry(os.path.join(self.prefix, "user.reg"), r"Software\Wine\Drivers",
+                            {"Graphics": "x11"})
+        _wineserver(self.env, "-k")
+        # The first process of a session starts services.exe, and every
+        # service inherits its environment and its stderr: make it a known one.
+        with open(self.services_log, "ab") as log:
+            start_session(dict(self.env, WINEDEBUG=SERVICE_TRACE), log)
+        self.started = True
+
+    def close(self):
+        if self.closed:
+            return
+        self.closed = True
+        try:
+            if self.started:
+                for name in reversed(self.services):
+                    self.tool("stop", name, check=False)
+                    self.tool("waitstate", name, "1", "15000", check=False)
+                    self.tool("delete", name, check=False)
+        finally:
+            _wineserver(self.env, "-k")
+            for child in reversed(self.children):
+                end_process(child)
+            if self.display is not None:
+                end_process(self.display)
+            if os.environ.get("MERLOWSP_KEEP_PREFIX") != "1":
+                shutil.rmtree(self.prefix, ignore_errors=True)
+
+    # -- processes -------------------------------------------------------------
+    def winpath(self, unix_path):
+        """The Windows path of a Unix path: C: for the prefix's drive, else Z:."""
+        unix_path = os.path.abspath(unix_path)
+        drive_c = os.path.join(self.prefix, "drive_c")
+        if unix_path == drive_c or unix_path.startswith(drive_c + os.sep):
+            return "C:\\" + os.path.relpath(unix_path, drive_c).replace("/", "\\").lstrip(".")
+        return "Z:" + unix_path.replace("/", "\\")
+
+    def drive_c(self, *parts):
+        return os.path.join(self.prefix, "drive_c", *parts)
+
+    def run(self, exe, *args, cwd=None, timeout=120, env=None, stdin=b""):
+        """Runs a Windows executable; returns its exit code and stdout/stderr bytes."""
+        run_env = dict(self.env)
+        if self.display is not None:
+            run_env["DISPLAY"] = self.display_name
+        if env:
+            run_env.update(env)
+        proc = subprocess.run(["wine", exe, *args], env=run_env, cwd=cwd, input=stdin,
+                              capture_output=True, timeout=timeout)
+        return Result(proc.returncode, proc.stdout, proc.stderr)
+
+    def spawn(self, argv, **kwargs):
+        """Starts a helper process (Unix or wine) that close() ends by its id."""
+        env = dict(self.env)
+        if self.display is not None:
+            env["DISPLAY"] = self.display_name
+        env.update(kwargs.pop("env", {}))
+        proc = subprocess.Popen(argv, env=env, start_new_session=True, **kwargs)
+        self.children.append(proc)
+        return proc
+
+    def tool(self, *args, check=True, timeout=120):
+        """Runs the harness's Win32 helper (tests/fixtures/harness_tool.cpp)."""
+        result = self.run(fixture_path("harness_tool.exe"), *args, timeout=timeout)
+        if check and result.rc != 0:
+            raise AssertionError("harness_tool %s failed: %r" % (" ".join(args), result))
+        return result
+
+    # -- services ----------------------------------------------------------------
+    def create_service(self, name, command_line, service_type=0x10, start_type=3):
+        self.tool("create", name, command_line, str(service_type), str(start_type))
+        self.services.append(name)
+
+    def forget_service(self, name):
+        """For a test that deleted a service itself."""
+        if name in self.services:
+            self.services.remove(name)
+
+    def service_state(self, name):
+        """dwCurrentState, or None when the service cannot be queried."""
+        result = self.tool("state", name, check=False)
+        return int(result.stdout) if result.rc == 0 else None
+
+    def wait_state(self, name, state, timeout_ms=30000):
+        return self.tool("waitstate", name, str(state), str(timeout_ms), check=False).rc == 0
+
+    def start_service(self, name, *args):
+        return self.tool("start", name, *args, check=False).rc
+
+    def stop_service(self, name):
+        return self.tool("stop", name, check=False).rc
+
+    def control_service(self, name, code):
+        """Sends a control; returns (rc, dwCurrentState reported back)."""
+        result = self.tool("control", name, str(code), check=False)
+        return result.rc, (int(result.stdout) if result.stdout.strip() else None)
+
+    def service_config(self, name):
+        out = self.tool("config", name).stdout.decode("cp932")
+        return dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+
+    def dependencies(self, name):
+        """The dependency list from the registry (Wine's QueryServiceConfigA hides it)."""
+        out = self.tool("deps", name).stdout
+        return [entry.decode("cp932") for entry in out.split(b"\n") if entry]
+
+    def set_dependencies(self, name, entries):
+        """Replaces the whole list; Wine would wipe it on a NULL list anyway."""
+        self.tool("setdeps", name, *entries)
+
+    # -- registry ----------------------------------------------------------------
+    def reg_get(self, key, value):
+        """(type, data bytes) of a value, or None when it is absent."""
+        result = self.tool("regget", key, value, check=False)
+        if result.rc != 0:
+            return None
+        kind, _, data = result.stdout.decode("ascii").strip().partition(" ")
+        return int(kind), bytes.fromhex(data)
+
+    def reg_set(self, key, value, kind, data):
+        """kind: sz, expand, dword, multi (data: a list of str)."""
+        if kind == "multi":
+            self.tool("regset", key, value, kind, *data)
+        else:
+            self.tool("regset", key, value, kind, str(data))
+
+    def reg_key_exists(self, key):
+        return self.tool("regkey", key, check=False).rc == 0
+
+    def reg_delete_tree(self, key):
+        self.tool("regdel", key, check=False)
+
+    # -- traces ------------------------------------------------------------------
+    def trace(self):
+        """What the session's services wrote to their stderr (event reports and the like)."""
+        with open(self.services_log, "rb") as log:
+            return log.read().decode("utf-8", "replace")
+
+    def event_reports(self):
+        """(type, id, strings) of each ReportEvent call seen in the services' trace."""
+        text = self.trace()
+        reports = []
+        for m in re.finditer(r"ReportEventW \([^,]*,0x([0-9a-f]+),0x[0-9a-f]+,0x([0-9a-f]+)", text):
+            reports.append((int(m.group(1), 16), int(m.group(2), 16)))
+        return reports
+
+    # -- display and message boxes --------------------------------------------------
+    def _start_xvfb(self):
+        for number in range(90, 140):
+            if os.path.exists("/tmp/.X11-unix/X%d" % number) or os.path.exists("/tmp/.X%d-lock" % number):
+                continue
+            proc = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "800x600x24",
+                                     "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL, start_new_session=True)
+            deadline = time.monotonic() + 15
+            while time.monotonic() < deadline and proc.poll() is None:
+                if os.path.exists("/tmp/.X11-unix/X%d" % number):
+                    self.display, self.display_name = proc, ":%d" % number
+                    return
+                time.sleep(0.05)
+            end_process(proc)
+        raise RuntimeError("no display for Xvfb")
+
+    def find_x_window(self, name_regex, timeout=30):
+        """X window id of a top-level window whose title matches, via xdotool."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            proc = subprocess.run(["xdotool", "search", "--name", name_regex],
+                                  env=dict(os.environ, DISPLAY=self.display_name),
+                                  capture_output=True)
+            ids = proc.stdout.split()
+            if ids:
+                return ids[0].decode()
+            time.sleep(0.2)
+        return None
+
+    def press_key(self, window_id, key="Return"):
+        subprocess.run(["xdotool", "key", "--window", window_id, key],
+                       env=dict(os.environ, DISPLAY=self.display_name), check=True)
+
+    def read_message_box(self, caption, timeout_ms=30000, dismiss=True):
+        """(text bytes in CP932, icon name) of a message box; dismisses it with OK."""
+        args = ["msgbox", caption, str(timeout_ms)] + (["dismiss"] if dismiss else [])
+        result = self.tool(*args, check=False, timeout=timeout_ms / 1000 + 60)
+        if result.rc != 0:
+            return None
+        icon, _, text = result.stdout.partition(b"\n")
+        return text, icon.decode()
+
+    # -- serial ----------------------------------------------------------------------
+    def pty_pair(self, port="COM1"):
+        """A socat pty pair; the near end is mapped to the port. Returns the far end."""
+        links = os.path.join(self.prefix, "pty-%s" % port.lower())
+        near, far = links + "-near", links + "-far"
+        self.spawn(["socat", "pty,raw,echo=0,link=%s" % near, "pty,raw,echo=0,link=%s" % far],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while not (os.path.exists(near) and os.path.exists(far)):
+            if time.monotonic() > deadline:
+                raise RuntimeError("socat made no pty pair")
+            time.sleep(0.02)
+        self.map_com_port(port, os.path.realpath(near))
+        return far
+
+    def start_ups_simulator(self, device, script, log):
+        """Starts the UPS simulator on the far end of a pty pair."""
+        import json
+        script_path = log + ".script.json"
+        with open(script_path, "w") as f:
+            json.dump(script, f)
+        return self.spawn([sys.executable, os.path.join(SOURCE_DIR, "tests", "fixtures", "ups_sim.py"),
+                           device, script_path, log])
+
+
+def end_process(proc, grace=3.0):
+    """Ends a helper process (and its process group) by its id."""
+    if proc.poll() is not None:
+        return
+    try:
+        os.killpg(proc.pid, signal.SIGTERM)
+    except (ProcessLookupError, PermissionError):
+        proc.terminate()
+    try:
+        proc.wait(grace)
+    except subprocess.TimeoutExpired:
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        proc.wait()
+
+
+def install_dependency_substitute(exe, dest_dir):
+    """Copies exe into dest_dir with its ADVAPI32 import served by depsubst.dll.
+
+    Wine's QueryServiceConfigA always returns an empty dependency list. The
+    copy's import name "ADVAPI32.dll" becomes "depsubst.dll" (same length);
+    that test-only DLL forwards every function to ADVAPI32 except
+    QueryServiceConfigA, whose replacement fills the list from the registry.
+    Every other byte of the copy is the shipped one.
+    """
+    with open(exe, "rb") as f:
+        data = f.read()
+    hits = [m.start() for m in re.finditer(re.escape(b"advapi32.dll\0"), data, re.IGNORECASE)]
+    if len(hits) != 1:
+        raise AssertionError("expected one ADVAPI32 import name in %s, found %d" % (exe, len(hits)))
+    patched = data[:hits[0]] + b"depsubst.dll\0" + data[hits[0] + 13:]
+    os.makedirs(dest_dir, exist_ok=True)
+    target = os.path.join(dest_dir, os.path.basename(exe))
+    with open(target, "wb") as f:
+        f.write(patched)
+    shutil.copy2(fixture_path("depsubst.dll"), os.path.join(dest_dir, "depsubst.dll"))
+    return target
+
+
+# -- CTest entry points ------------------------------------------------------------------
+def start_session(env, log=subprocess.DEVNULL):
+    """Makes the session's first process a known one (see Session.start)."""
+    _wineserver(env, "-p")
+    subprocess.run(["wine", "cmd", "/c", "exit"], env=env, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=log, check=True, timeout=300)
+
+
+def _unit_prefix(build):
+    """The unit tests' shared prefix, with its session running."""
+    prefix = os.path.join(build, "wine", "unit")
+    with _locked(prefix + ".lock"):
+        if not os.path.exists(os.path.join(prefix, "system.reg")):
+            clone_prefix(ensure_template(build), prefix)
+        # Without this, services.exe would inherit the first test's pipes
+        # and CTest would wait for them to close until the session ends.
+        start_session(base_env(prefix))
+    return prefix
+
+
+def main(argv):
+    command, build = argv[1], os.path.abspath(argv[2])
+    if command == "template":
+        started = time.monotonic()
+        ensure_template(build)
+        print("wine template ready in %.1f s" % (time.monotonic() - started))
+        return 0
+    if command == "unit":
+        env = base_env(_unit_prefix(build))
+        return subprocess.run(["wine", *argv[3:]], env=env, stdin=subprocess.DEVNULL).returncode
+    if command == "teardown":
+        prefix = os.path.join(build, "wine", "unit")
+        if os.path.exists(prefix):
+            _wineserver(base_env(prefix), "-k")
+            shutil.rmtree(prefix, ignore_errors=True)
+        return 0
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
