@@ -130,7 +130,7 @@ class Session:
     simulators, services it registered) is ended when it closes.
     """
 
-    def __init__(self, name, display=False):
+    def __init__(self, name, display=False, autostart=True):
         self.build = build_dir()
         self.template = ensure_template(self.build)
         self.prefix = os.path.join(self.build, "wine", "run", "%s-%d" % (name, os.getpid()))
@@ -140,6 +140,7 @@ class Session:
         self.display = None
         self.want_display = display
         self.com_ports = {}
+        self.autostart = autostart  # False: map COM ports first, then start()
         self.started = False
         self.closed = False
         clone_prefix(self.template, self.prefix)
@@ -147,7 +148,8 @@ class Session:
 
     # -- session -------------------------------------------------------------
     def __enter__(self):
-        self.start()
+        if self.autostart:
+            self.start()
         return self
 
     def __exit__(self, *exc):
@@ -172,8 +174,12 @@ class Session:
         _wineserver(self.env, "-k")
         # The first process of a session starts services.exe, and every
         # service inherits its environment and its stderr: make it a known one.
+        env = dict(self.env, WINEDEBUG=SERVICE_TRACE)
+        if self.display is not None:
+            # The session's desktop takes its display from the first process.
+            env["DISPLAY"] = self.display_name
         with open(self.services_log, "ab") as log:
-            start_session(dict(self.env, WINEDEBUG=SERVICE_TRACE), log)
+            start_session(env, log)
         self.started = True
 
     def close(self):
@@ -348,13 +354,14 @@ class Session:
                        env=dict(os.environ, DISPLAY=self.display_name), check=True)
 
     def read_message_box(self, caption, timeout_ms=30000, dismiss=True):
-        """(text bytes in CP932, icon name) of a message box; dismisses it with OK."""
+        """The text (CP932 bytes) of the message box with this caption, or None.
+
+        With dismiss, OK is pressed once it is read. (Its icon cannot be read
+        from another process under Wine: icon handles are process-local there.)
+        """
         args = ["msgbox", caption, str(timeout_ms)] + (["dismiss"] if dismiss else [])
         result = self.tool(*args, check=False, timeout=timeout_ms / 1000 + 60)
-        if result.rc != 0:
-            return None
-        icon, _, text = result.stdout.partition(b"\n")
-        return text, icon.decode()
+        return result.stdout if result.rc == 0 else None
 
     # -- serial ----------------------------------------------------------------------
     def pty_pair(self, port="COM1"):
