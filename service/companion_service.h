@@ -1,0 +1,27 @@
+#pragma once
+
+#include "supervision/child_process.h"
+
+#include <windows.h>
+
+// The one service object. The host reaches it only through currentService
+// and these operations, whose order is fixed.
+class CompanionService {
+public:
+    virtual void Run();                            // the run thread
+    virtual void PauseContinue(int pausing);       // PAUSE (1) and CONTINUE (0)
+    virtual int Stop();                            // the STOP control; returns childCount
+    virtual void Interrogate();                    // INTERROGATE
+    virtual void OtherControl(DWORD control);      // any code but 1 to 5
+    virtual DWORD Init(DWORD argc, char** argv);   // during the start; 0 or a Win32 error
+    virtual const char* ServiceName();             // "MERLOWSP"
+
+    DWORD lastError = 0;
+    LONG checkPeriod = 60;  // seconds between re-assertions of the dependency
+    PROCESS_INFORMATION scriptProcess = {};
+    ChildProcess children[kChildCapacity] = {};
+    LONG childCount = 0;
+    LONG dependencyMissing = 0;
+};
+
+extern CompanionService* const currentService;

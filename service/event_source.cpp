@@ -1,0 +1,58 @@
+#include "service/event_source.h"
+
+#include "common/unique_handle.h"
+#include "supervision/merlow_service.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kEventLogKey[] = "SYSTEM\\CurrentControlSet\\Services\\Eventlog\\System";
+
+// False when the source name would not fit; nothing is then touched.
+bool SourceKeyPath(const char* source, char (&path)[1024])
+{
+    const int length = std::snprintf(path, sizeof path, "%s\\%s", kEventLogKey, source);
+    return length > 0 && static_cast<size_t>(length) < sizeof path;
+}
+
+}  // namespace
+
+int InstallEventSource(const char* source, const char* messageFile)
+{
+    char path[1024];
+    if (!SourceKeyPath(source, path))
+        return 0;
+    HKEY raw = nullptr;
+    char noClass[] = "";
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, noClass, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &raw, nullptr) != ERROR_SUCCESS)
+        return 0;
+    unique_hkey key(raw);
+    RegSetValueExA(key.get(), "EventMessageFile", 0, REG_EXPAND_SZ,
+                   reinterpret_cast<const BYTE*>(messageFile),
+                   static_cast<DWORD>(std::strlen(messageFile) + 1));
+    const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+    RegSetValueExA(key.get(), "TypesSupported", 0, REG_DWORD,
+                   reinterpret_cast<const BYTE*>(&types), sizeof types);
+    return 1;
+}
+
+int RemoveEventSource(const char* source)
+{
+    char path[1024];
+    if (!SourceKeyPath(source, path))
+        return 0;
+    return RegDeleteKeyA(HKEY_LOCAL_MACHINE, path) == ERROR_SUCCESS ? 1 : 0;
+}
+
+int ReportServiceEvent(WORD type, DWORD eventId, WORD stringCount, DWORD dataSize,
+                       const char** strings, void* data)
+{
+    HANDLE source = RegisterEventSourceA(nullptr, kCompanionServiceName);
+    if (source == nullptr)
+        return 0;
+    ReportEventA(source, type, 0, eventId, nullptr, stringCount, dataSize, strings, data);
+    return DeregisterEventSource(source) ? 1 : 0;
+}

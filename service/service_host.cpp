@@ -1,0 +1,145 @@
+#include "service/service_host.h"
+
+#include "common/unique_handle.h"
+#include "service/companion_service.h"
+#include "supervision/merlow_service.h"
+#include "supervision/service_control.h"
+#include "supervision/dependency_list.h"
+
+SERVICE_STATUS serviceStatus;
+SERVICE_STATUS_HANDLE statusHandle;
+volatile LONG statusPumpActive = 1;
+
+namespace {
+
+// Owned here for the life of the process: in the path where Init leaves the
+// pump running, nobody else waits for it.
+unique_handle pumpThread;
+
+volatile LONG* Shared(DWORD* field)
+{
+    return reinterpret_cast<volatile LONG*>(field);
+}
+
+void Report()
+{
+    if (!SetServiceStatus(statusHandle, &serviceStatus))
+        currentService->lastError = GetLastError();
+}
+
+DWORD WINAPI RunThread(void*)
+{
+    currentService->Run();
+    return 0;
+}
+
+}  // namespace
+
+DWORD CurrentServiceState()
+{
+    return static_cast<DWORD>(InterlockedCompareExchange(Shared(&serviceStatus.dwCurrentState), 0, 0));
+}
+
+void SetCurrentServiceState(DWORD state)
+{
+    InterlockedExchange(Shared(&serviceStatus.dwCurrentState), static_cast<LONG>(state));
+}
+
+static void SetCheckPoint(DWORD value)
+{
+    InterlockedExchange(Shared(&serviceStatus.dwCheckPoint), static_cast<LONG>(value));
+}
+
+void WINAPI ServiceMain(DWORD argc, char** argv)
+{
+    serviceStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS;
+    SetCurrentServiceState(SERVICE_START_PENDING);
+    serviceStatus.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE;
+    serviceStatus.dwWin32ExitCode = 0;
+    serviceStatus.dwServiceSpecificExitCode = 0;
+    SetCheckPoint(0);
+    serviceStatus.dwWaitHint = 0;
+
+    statusHandle = RegisterServiceCtrlHandlerA(currentService->ServiceName(), ServiceCtrlHandler);
+    if (statusHandle == nullptr) {
+        currentService->lastError = GetLastError();
+        return;
+    }
+
+    currentService->lastError = currentService->Init(argc, argv);
+    if (currentService->lastError != 0) {
+        SetCurrentServiceState(SERVICE_STOPPED);
+        SetCheckPoint(0);
+        serviceStatus.dwWaitHint = 0;
+        serviceStatus.dwWin32ExitCode = currentService->lastError;
+        serviceStatus.dwServiceSpecificExitCode = currentService->lastError;
+        SetServiceStatus(statusHandle, &serviceStatus);
+        return;
+    }
+
+    SetCurrentServiceState(SERVICE_RUNNING);
+    SetCheckPoint(0);
+    serviceStatus.dwWaitHint = 0;
+    Report();
+
+    // The run thread lives until the process ends; it is never waited for.
+    unique_handle run(CreateThread(nullptr, 0, RunThread, nullptr, 0, nullptr));
+}
+
+void WINAPI ServiceCtrlHandler(DWORD control)
+{
+    switch (control) {
+    case SERVICE_CONTROL_STOP:
+        serviceStatus.dwWin32ExitCode = 0;
+        SetCurrentServiceState(SERVICE_STOPPED);
+        SetCheckPoint(0);
+        serviceStatus.dwWaitHint = 0;
+        currentService->Stop();
+        break;
+    case SERVICE_CONTROL_PAUSE:
+        SetCurrentServiceState(SERVICE_PAUSED);
+        currentService->PauseContinue(1);
+        break;
+    case SERVICE_CONTROL_CONTINUE:
+        SetCurrentServiceState(SERVICE_RUNNING);
+        currentService->PauseContinue(0);
+        break;
+    case SERVICE_CONTROL_INTERROGATE:
+        currentService->Interrogate();
+        break;
+    case SERVICE_CONTROL_SHUTDOWN:
+        EditDependency(kManagerServiceName, kCompanionServiceName, DEPEND_ADD);
+        break;
+    default:
+        currentService->OtherControl(control);
+        break;
+    }
+    Report();
+}
+
+DWORD WINAPI StatusPump(void*)
+{
+    for (int i = 1; InterlockedCompareExchange(&statusPumpActive, 0, 0) == 1; ) {
+        if (i % 20 != 0) {
+            InterlockedIncrement(Shared(&serviceStatus.dwCheckPoint));
+            SetServiceStatus(statusHandle, &serviceStatus);
+        }
+        Sleep(50);
+        if (++i > 30000)
+            break;
+    }
+    return 0;
+}
+
+void StartStatusPump()
+{
+    InterlockedExchange(&statusPumpActive, 1);
+    pumpThread.reset(CreateThread(nullptr, 0, StatusPump, nullptr, 0, nullptr));
+}
+
+void EndStatusPump(DWORD milliseconds)
+{
+    InterlockedExchange(&statusPumpActive, 0);
+    if (pumpThread)
+        WaitForSingleObject(pumpThread.get(), milliseconds);
+}

@@ -1,0 +1,122 @@
+#include "supervision/service_control.h"
+
+#include "common/unique_handle.h"
+#include "supervision/dependency_list.h"
+#include "supervision/merlow_service.h"
+
+namespace {
+
+unique_schandle OpenManager(DWORD access)
+{
+    return unique_schandle(OpenSCManagerA(nullptr, nullptr, access));
+}
+
+unique_schandle Open(const unique_schandle& manager, const char* serviceName, DWORD access)
+{
+    if (!manager)
+        return unique_schandle();
+    return unique_schandle(OpenServiceA(manager.get(), serviceName, access));
+}
+
+// The configuration as the SCM gives it, in a buffer of the fixed size.
+// Where the SCM's dependency pointer does not lie inside the buffer the
+// list is taken as unreadable, whatever the SCM handed back.
+struct ServiceConfig {
+    alignas(QUERY_SERVICE_CONFIGA) char buffer[kServiceConfigBufferSize];
+
+    bool Read(SC_HANDLE service)
+    {
+        DWORD needed = 0;
+        return QueryServiceConfigA(service, Config(), sizeof buffer, &needed) != FALSE;
+    }
+
+    QUERY_SERVICE_CONFIGA* Config() { return reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer); }
+
+    // The list and the bytes it may take up to the buffer's end; an absent
+    // list is the empty list.
+    bool Dependencies(const char** list, size_t* size)
+    {
+        static const char empty[1] = {'\0'};
+        const char* at = Config()->lpDependencies;
+        if (at == nullptr) {
+            *list = empty;
+            *size = sizeof empty;
+            return true;
+        }
+        const char* end = buffer + sizeof buffer;
+        if (at < buffer + sizeof(QUERY_SERVICE_CONFIGA) || at >= end)
+            return false;
+        *list = at;
+        *size = static_cast<size_t>(end - at);
+        return true;
+    }
+};
+
+}  // namespace
+
+int QueryServiceState(const char* serviceName, DWORD* state)
+{
+    unique_schandle manager = OpenManager(SC_MANAGER_ALL_ACCESS);
+    unique_schandle service = Open(manager, serviceName, SERVICE_QUERY_STATUS);
+    SERVICE_STATUS status;
+    if (!service || !QueryServiceStatus(service.get(), &status))
+        return -1;
+    *state = status.dwCurrentState;
+    return 0;
+}
+
+int StopServiceByName(const char* serviceName)
+{
+    unique_schandle manager = OpenManager(SC_MANAGER_ALL_ACCESS);
+    unique_schandle service = Open(manager, serviceName, SERVICE_STOP);
+    SERVICE_STATUS status;
+    if (!service || !ControlService(service.get(), SERVICE_CONTROL_STOP, &status))
+        return -1;
+    return 0;
+}
+
+int StartServiceByName(const char* serviceName)
+{
+    unique_schandle manager = OpenManager(SC_MANAGER_ALL_ACCESS);
+    unique_schandle service = Open(manager, serviceName, SERVICE_ALL_ACCESS);
+    const char* args[] = {serviceName};
+    if (!service || !StartServiceA(service.get(), 1, args))
+        return -1;
+    return 0;
+}
+
+int IsDependencyMissing(const char* serviceName, const char* name)
+{
+    unique_schandle manager = OpenManager(GENERIC_READ);
+    unique_schandle service = Open(manager, serviceName, SERVICE_ALL_ACCESS);
+    ServiceConfig config;
+    const char* list = nullptr;
+    size_t size = 0;
+    if (!service || !config.Read(service.get()) || !config.Dependencies(&list, &size))
+        return 0;
+    char scratch[kServiceConfigBufferSize];
+    return AddToDependencyList(list, size, scratch, sizeof scratch, name);
+}
+
+int EditDependency(const char* serviceName, const char* name, int mode)
+{
+    unique_schandle manager = OpenManager(GENERIC_READ | GENERIC_WRITE);
+    unique_schandle service = Open(manager, serviceName, SERVICE_ALL_ACCESS);
+    ServiceConfig config;
+    const char* list = nullptr;
+    size_t size = 0;
+    if (!service || !config.Read(service.get()) || !config.Dependencies(&list, &size))
+        return 0;
+    char newList[kServiceConfigBufferSize];
+    const int changed = mode == DEPEND_ADD
+                            ? AddToDependencyList(list, size, newList, sizeof newList, name)
+                            : RemoveFromDependencyList(list, size, newList, sizeof newList, name);
+    if (changed == 1) {
+        // Every rewrite also sets the display name; the SCM's result is not
+        // looked at.
+        ChangeServiceConfigA(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                             SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, newList, nullptr,
+                             nullptr, kManagerServiceName);
+    }
+    return changed;
+}
