@@ -242,9 +242,15 @@ class Session:
         return result
 
     # -- services ----------------------------------------------------------------
-    def create_service(self, name, command_line, service_type=0x10, start_type=3):
-        self.tool("create", name, command_line, str(service_type), str(start_type))
+    def create_service(self, name, command_line, service_type=0x10, start_type=3, display=None):
+        self.tool("create", name, command_line, str(service_type), str(start_type),
+                  *([display] if display else []))
         self.services.append(name)
+
+    def own_service(self, name):
+        """A service the code under test registered: close() removes it too."""
+        if name not in self.services:
+            self.services.append(name)
 
     def forget_service(self, name):
         """For a test that deleted a service itself."""
@@ -268,6 +274,8 @@ class Session:
     def control_service(self, name, code):
         """Sends a control; returns (rc, dwCurrentState reported back)."""
         result = self.tool("control", name, str(code), check=False)
+        if result.rc != 0:
+            sys.stderr.write("control %s %d: %s" % (name, code, result.stderr.decode(errors="replace")))
         return result.rc, (int(result.stdout) if result.stdout.strip() else None)
 
     def service_config(self, name):
@@ -282,6 +290,32 @@ class Session:
     def set_dependencies(self, name, entries):
         """Replaces the whole list; Wine would wipe it on a NULL list anyway."""
         self.tool("setdeps", name, *entries)
+
+    def watch_service(self, name, milliseconds):
+        """Spawns a watcher; its output is one line per change:
+        (ms, state, checkpoint, wait hint, type, controls accepted)."""
+        return self.spawn(["wine", fixture_path("harness_tool.exe"), "watch", name,
+                           str(milliseconds)], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+
+    def processes(self):
+        out = self.tool("procs").stdout.decode("cp932", "replace")
+        return [line.split(" ", 1)[1].strip() for line in out.splitlines() if " " in line]
+
+    # -- the product's stand-in ----------------------------------------------------
+    def lay_out_product(self, version="5.0.0.0", display="Merlow"):
+        """C:\\Ombrix\\Merlow\\merlow.exe, the stand-in UPS manager service,
+        registered as Merlow (demand start); returns its folder."""
+        folder = self.drive_c("Ombrix", "Merlow")
+        os.makedirs(folder, exist_ok=True)
+        shutil.copy(fixture_path(os.path.join("merlow-" + version, "merlow.exe")), folder)
+        self.create_service("Merlow", self.winpath(os.path.join(folder, "merlow.exe")),
+                            display=display)
+        return folder
+
+    def install_companion(self, folder):
+        """merlowsp.exe in the folder, seeing real dependency lists (see
+        install_dependency_substitute); returns its Unix path."""
+        return install_dependency_substitute(product_path("merlowsp.exe"), folder)
 
     # -- registry ----------------------------------------------------------------
     def reg_get(self, key, value):

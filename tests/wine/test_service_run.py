@@ -1,0 +1,129 @@
+"""The companion running under Wine's SCM: the status it reports, every
+control code, the start parameter, its events and message table, and the
+process ending once STOPPED is reported."""
+
+import time
+import unittest
+
+import harness
+
+STARTED, STOPPED, SCHEDULE_ADDED = 0x40000007, 0x40000008, 0x40000064
+
+
+def watched(proc):
+    """(ms, state, checkpoint, wait hint, type, controls) rows of a watcher."""
+    out, _ = proc.communicate(timeout=60)
+    return [tuple(int(x) for x in line.split()) for line in out.decode().splitlines()]
+
+
+class RunningService(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.s = s = harness.Session("service_run")
+        s.start()
+        cls.folder = s.lay_out_product()
+        cls.exe = s.install_companion(cls.folder)
+        s.own_service("MERLOWSP")
+        assert s.run(cls.exe, "setup").rc == 0
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.s.close()
+
+    def tearDown(self):
+        s = self.s
+        if s.service_state("MERLOWSP") not in (None, 1):
+            s.stop_service("MERLOWSP")
+            s.wait_state("MERLOWSP", 1)
+
+    def start(self, *args):
+        self.assertEqual(0, self.s.start_service("MERLOWSP", *args))
+        self.assertTrue(self.s.wait_state("MERLOWSP", 4, 30000))
+
+    def test_controls_from_running_and_paused(self):
+        s = self.s
+        self.start()
+        self.assertEqual((0, 7), s.control_service("MERLOWSP", 2))   # PAUSE
+        self.assertEqual(7, s.service_state("MERLOWSP"))
+        self.assertEqual((0, 4), s.control_service("MERLOWSP", 3))   # CONTINUE
+        self.assertEqual((0, 4), s.control_service("MERLOWSP", 4))   # INTERROGATE
+        self.assertEqual((0, 4), s.control_service("MERLOWSP", 128))  # user-defined
+        self.assertEqual((0, 7), s.control_service("MERLOWSP", 2))
+        self.assertEqual((0, 1), s.control_service("MERLOWSP", 1))   # STOP from PAUSED
+        self.assertTrue(s.wait_state("MERLOWSP", 1, 10000))
+        deadline = time.monotonic() + 10
+        while "merlowsp.exe" in s.processes() and time.monotonic() < deadline:
+            time.sleep(0.2)
+        self.assertNotIn("merlowsp.exe", s.processes())
+        events = s.event_reports()
+        self.assertIn((4, STARTED), events)
+        self.assertIn((4, STOPPED), events)
+        self.assertLess(events.index((4, STARTED)), events.index((4, STOPPED)))
+
+    def test_reported_record_and_the_pump_left_running(self):
+        s = self.s
+        # Dependency missing: Init leaves the pump re-sending the record, so
+        # the checkpoint keeps growing after RUNNING, about 19 times a second.
+        s.set_dependencies("Merlow", [])
+        watcher = s.watch_service("MERLOWSP", 4000)
+        time.sleep(1.0)
+        self.start()
+        rows = watched(watcher)
+        self.assertTrue(rows, "the watcher saw nothing")
+        # The SCM's own START_PENDING (checkpoint 0) precedes the service's
+        # first report; every report of the service carries its own values.
+        # (Wine answers with the configured type 0x110, not the reported 0x30.)
+        ours = [row for row in rows if row[1] == 4 or (row[1] == 2 and row[2] > 0)]
+        self.assertTrue(ours)
+        for _, state, _, hint, kind, controls in ours:
+            self.assertEqual((0, 3), (hint, controls), rows[:5])
+        running = [(ms, cp) for ms, state, cp, *_ in rows if state == 4]
+        span = running[-1][0] - running[0][0]
+        self.assertGreater(span, 1000)
+        rate = (running[-1][1] - running[0][1]) * 1000.0 / span
+        print("pump after RUNNING: %.1f reports/s over %d ms" % (rate, span))
+        self.assertGreater(rate, 10)
+        self.assertLess(rate, 21)
+
+    def test_start_parameter_sets_the_check_period(self):
+        s = self.s
+        # Parameter 0: period 1 s, so a dependency removed from outside is
+        # back within a pass or two.
+        s.set_dependencies("Merlow", ["Alpha", "MERLOWSP"])
+        self.start("0")
+        s.set_dependencies("Merlow", ["Alpha"])
+        time.sleep(2.5)
+        self.assertEqual(["Alpha", "MERLOWSP"], s.dependencies("Merlow"))
+        s.stop_service("MERLOWSP")
+        s.wait_state("MERLOWSP", 1)
+
+        # Without a parameter the period is 60 s: nothing is restored in
+        # seconds that hold no multiple of 60.
+        while time.time() % 60 > 50:
+            time.sleep(1)
+        self.start()
+        s.set_dependencies("Merlow", ["Alpha"])
+        time.sleep(2.5)
+        if time.time() % 60 > 3:
+            self.assertEqual(["Alpha"], s.dependencies("Merlow"))
+
+
+class MessageTable(unittest.TestCase):
+    def test_texts_in_both_languages(self):
+        expected = {
+            (STARTED, 0x409): "MERLOWSP has started.\r\n",
+            (STARTED, 0x411): "MERLOWSP が開始されました。\r\n",
+            (STOPPED, 0x409): "MERLOWSP has stopped.\r\n",
+            (STOPPED, 0x411): "MERLOWSP が停止されました。\r\n",
+            (SCHEDULE_ADDED, 0x409): "MERLOWSP\r\n",
+            (SCHEDULE_ADDED, 0x411): "スケジュールを追加しました。MERLOWSP \r\n",
+        }
+        with harness.Session("message_table") as s:
+            exe = harness.product_path("merlowsp.exe")
+            for (message, language), text in expected.items():
+                result = s.tool("message", exe, hex(message), hex(language))
+                self.assertEqual(text.encode("cp932"), result.stdout, (hex(message), language))
+
+
+if __name__ == "__main__":
+    unittest.main()
