@@ -1,11 +1,14 @@
 #include "service/companion_service.h"
 
-#include "common/decimal.h"
+#include "common/unique_handle.h"
 #include "service/event_source.h"
 #include "service/service_host.h"
+#include "supervision/child_programs.h"
 #include "supervision/dependency_list.h"
 #include "supervision/merlow_service.h"
+#include "supervision/run_loop.h"
 #include "supervision/service_control.h"
+#include "supervision/startup_config.h"
 
 #include <event_messages.h>
 
@@ -22,43 +25,153 @@ void ReportCompanionEvent(DWORD eventId)
     ReportServiceEvent(EVENTLOG_INFORMATION_TYPE, eventId, 1, 0, strings, nullptr);
 }
 
+class CriticalSection {
+public:
+    CriticalSection() { InitializeCriticalSection(&section_); }
+    ~CriticalSection() { DeleteCriticalSection(&section_); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+    void Enter() { EnterCriticalSection(&section_); }
+    void Leave() { LeaveCriticalSection(&section_); }
+
+private:
+    CRITICAL_SECTION section_;
+};
+
+class Locked {
+public:
+    explicit Locked(CriticalSection& section) : section_(section) { section_.Enter(); }
+    ~Locked() { section_.Leave(); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    CriticalSection& section_;
+};
+
+// The run loop's calls, made for real.
+//
+// The start-up work can run on the run thread (dependency missing, phase
+// B) while the STOP control arrives on the handler's thread, and both use
+// the child table. They stay apart this way: a stop signals stopRequested,
+// which ends the child waits at once, and then waits for the start-up work
+// to end before it closes anything; start-up work that has not begun when
+// the stop comes is not begun at all. So no handle is closed while another
+// thread waits on it, and every child started is closed by the stop.
+class CompanionHost final : public SupervisionHost {
+public:
+    CompanionHost()
+        : stopRequested_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          startupEnded_(CreateEventA(nullptr, TRUE, TRUE, nullptr))
+    {
+    }
+
+    std::uint32_t CurrentState() override { return CurrentServiceState(); }
+    void Sleep(int milliseconds) override { ::Sleep(static_cast<DWORD>(milliseconds)); }
+    std::int64_t Now() override { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+    int QueryManagerState(std::uint32_t* state) override
+    {
+        DWORD current = 0;
+        if (QueryServiceState(kManagerServiceName, &current) != 0)
+            return -1;
+        *state = current;
+        return 0;
+    }
+    int StopManager() override { return StopServiceByName(kManagerServiceName); }
+    int StartManager() override { return StartServiceByName(kManagerServiceName); }
+    int IsDependencyMissing() override
+    {
+        return ::IsDependencyMissing(kManagerServiceName, kCompanionServiceName);
+    }
+    void AddDependency() override
+    {
+        EditDependency(kManagerServiceName, kCompanionServiceName, DEPEND_ADD);
+    }
+
+    void AdjustSchedule() override {}
+    void ReportStarted() override { ReportCompanionEvent(MSG_SERVICE_STARTED); }
+    void ReportStopped() override { ReportCompanionEvent(MSG_SERVICE_STOPPED); }
+    std::int32_t ReadWaitTime() override
+    {
+        char path[MAX_PATH];
+        StartupConfigPath(path);
+        return ::ReadWaitTime(path);
+    }
+    void StartStatusPump() override { ::StartStatusPump(); }
+    void EndStatusPump(int milliseconds) override { ::EndStatusPump(milliseconds); }
+
+    void StartupWork() override
+    {
+        {
+            Locked locked(lock_);
+            if (stopping_)
+                return;
+            startupRunning_ = true;
+            ResetEvent(startupEnded_.get());
+        }
+        CompanionService& service = *currentService;
+        RunStartupScript(&service.scriptProcess);
+        service.childCount = kChildCapacity;
+        LaunchChildPrograms(service.children, &service.childCount);
+        WaitChildPrograms(service.children, service.childCount, stopRequested_.get());
+        Locked locked(lock_);
+        startupRunning_ = false;
+        SetEvent(startupEnded_.get());
+    }
+
+    void CloseChildren() override
+    {
+        bool wait = false;
+        {
+            Locked locked(lock_);
+            stopping_ = true;
+            SetEvent(stopRequested_.get());
+            wait = startupRunning_;
+        }
+        if (wait)
+            WaitForSingleObject(startupEnded_.get(), INFINITE);
+        CloseChildPrograms(currentService->children, currentService->childCount);
+    }
+
+private:
+    CriticalSection lock_;
+    bool stopping_ = false;
+    bool startupRunning_ = false;
+    unique_handle stopRequested_;
+    unique_handle startupEnded_;
+};
+
+// Never destroyed: the run thread and the pump may still be running when
+// the dispatcher returns and the process ends.
+CompanionHost& Host()
+{
+    static CompanionHost* const host = new CompanionHost;
+    return *host;
+}
+
 }  // namespace
 
 CompanionService* const currentService = &theService;
 
 DWORD CompanionService::Init(DWORD argc, char** argv)
 {
-    if (argc > 1 && argv != nullptr && argv[1] != nullptr)
-        checkPeriod = ParseDecimal(argv[1]);
-    if (checkPeriod == 0)
-        checkPeriod = 1;
-
-    dependencyMissing = IsDependencyMissing(kManagerServiceName, kCompanionServiceName);
-
-    StartStatusPump();
-    if (dependencyMissing == 0)
-        EndStatusPump(500);
-    return 0;
+    std::int32_t period = checkPeriod;
+    std::int32_t missing = 0;
+    const DWORD result = SupervisionInit(Host(), static_cast<int>(argc), argv, &period, &missing);
+    checkPeriod = period;
+    dependencyMissing = missing;
+    return result;
 }
 
 void CompanionService::Run()
 {
-    ReportCompanionEvent(MSG_SERVICE_STARTED);
-    while (CurrentServiceState() != SERVICE_STOPPED) {
-        if (CurrentServiceState() != SERVICE_PAUSED) {
-            // A negative period acts as its absolute value here.
-            const long long now = static_cast<long long>(std::time(nullptr));
-            if (now % checkPeriod == 0)
-                EditDependency(kManagerServiceName, kCompanionServiceName, DEPEND_ADD);
-        }
-        Sleep(500);
-    }
+    SupervisionRun(Host(), checkPeriod, dependencyMissing);
 }
 
 int CompanionService::Stop()
 {
-    EditDependency(kManagerServiceName, kCompanionServiceName, DEPEND_ADD);
-    ReportCompanionEvent(MSG_SERVICE_STOPPED);
+    SupervisionStop(Host());
     return childCount;
 }
 

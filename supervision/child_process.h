@@ -1,5 +1,7 @@
 #pragma once
 
+#include "supervision/startup_config.h"
+
 #include <windows.h>
 
 // One started program line of upsombx.conf. Both handles stay open until
@@ -9,5 +11,5 @@ struct ChildProcess {
     LONG waitMs;  // milliseconds to wait once all are started, or NO_WAIT
 };
 
-inline constexpr LONG NO_WAIT = -2;
+inline constexpr LONG NO_WAIT = kNoWait;
 inline constexpr int kChildCapacity = 64;

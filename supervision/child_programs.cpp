@@ -1,0 +1,107 @@
+#include "supervision/child_programs.h"
+
+#include "common/program_directory.h"
+#include "common/run_hidden.h"
+#include "supervision/startup_config.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// The program directory (up to 259 bytes) joined with a program text (up
+// to 255 bytes) and the end byte.
+constexpr size_t kCommandLineSize = MAX_PATH + kFieldSize;
+
+}  // namespace
+
+void StartupConfigPath(char* path)
+{
+    char directory[MAX_PATH];
+    GetProgramDirectory(directory);
+    const int length = std::snprintf(path, MAX_PATH, "%s%s", directory, kStartupConfigName);
+    if (length < 0 || length >= MAX_PATH)
+        std::snprintf(path, MAX_PATH, "%s", kStartupConfigName);
+}
+
+int RunStartupScript(PROCESS_INFORMATION* scriptProcess)
+{
+    char directory[MAX_PATH];
+    GetProgramDirectory(directory);
+    char commandLine[kCommandLineSize];
+    std::snprintf(commandLine, sizeof commandLine, "cmd.exe /c \"%sstartup.bat\"", directory);
+    return RunHidden(commandLine, directory[0] ? directory : nullptr, scriptProcess);
+}
+
+int LaunchChildPrograms(ChildProcess* children, LONG* count)
+{
+    char directory[MAX_PATH];
+    GetProgramDirectory(directory);
+    char configPath[MAX_PATH];
+    StartupConfigPath(configPath);
+    const int capacity = *count < 0 ? 0 : (*count > kChildCapacity ? kChildCapacity : *count);
+    std::vector<ProgramLine> lines(kChildCapacity);
+    const int read = ReadProgramLines(configPath, lines.data(), capacity);
+    if (read < 0)
+        return 1;
+    for (int i = 0; i < read; ++i) {
+        children[i].waitMs = lines[i].waitMs;
+        children[i].process = PROCESS_INFORMATION{};
+        if (lines[i].programText[0] == '\0')
+            continue;  // an unusable line: an entry with null handles
+        char commandLine[kCommandLineSize];
+        std::snprintf(commandLine, sizeof commandLine, "%s%s", directory, lines[i].programText);
+        RunHidden(commandLine, directory[0] ? directory : nullptr, &children[i].process);
+    }
+    *count = read;
+    return 1;
+}
+
+int WaitChildPrograms(ChildProcess* children, LONG count, HANDLE stopRequested)
+{
+    for (LONG i = 0; i < count; ++i) {
+        if (children[i].process.hProcess == nullptr || children[i].waitMs == NO_WAIT)
+            continue;
+        const DWORD milliseconds = static_cast<DWORD>(children[i].waitMs);
+        if (stopRequested == nullptr) {
+            WaitForSingleObject(children[i].process.hProcess, milliseconds);
+            continue;
+        }
+        HANDLE handles[] = {children[i].process.hProcess, stopRequested};
+        if (WaitForMultipleObjects(2, handles, FALSE, milliseconds) == WAIT_OBJECT_0 + 1)
+            break;
+    }
+    return 1;
+}
+
+BOOL CALLBACK CloseChildWindow(HWND window, LPARAM entry)
+{
+    const auto* child = reinterpret_cast<const ChildProcess*>(entry);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != child->process.dwProcessId)
+        return TRUE;
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    return FALSE;
+}
+
+void CloseChildPrograms(ChildProcess* children, LONG count)
+{
+    for (LONG i = 0; i < count; ++i)
+        if (children[i].process.hProcess != nullptr)
+            EnumWindows(CloseChildWindow, reinterpret_cast<LPARAM>(&children[i]));
+    Sleep(1000);
+    for (LONG i = 0; i < count; ++i) {
+        PROCESS_INFORMATION& process = children[i].process;
+        if (process.hProcess == nullptr)
+            continue;
+        if (WaitForSingleObject(process.hProcess, 10) == WAIT_TIMEOUT)
+            TerminateProcess(process.hProcess, 0);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        // Cleared, so that no later pass can close a handle twice.
+        process.hThread = nullptr;
+        process.hProcess = nullptr;
+    }
+}

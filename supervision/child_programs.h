@@ -1,0 +1,34 @@
+#pragma once
+
+#include "supervision/child_process.h"
+
+#include <windows.h>
+
+// startup.bat and the programs of upsombx.conf, all started hidden from the
+// program directory, and their end at the companion's stop.
+
+// Starts cmd.exe /c "<program directory>startup.bat"; never waited for.
+int RunStartupScript(PROCESS_INFORMATION* scriptProcess);
+
+// Starts the program lines of upsombx.conf, at most count of them; count
+// becomes the number of table entries used (a line that could not be
+// started takes an entry with null handles). Without the file nothing is
+// started and count is left as it was. Always 1.
+int LaunchChildPrograms(ChildProcess* children, LONG* count);
+
+// Waits for each program that has a wait time, one after another. A wait
+// also ends when stopRequested (may be null) is signalled. Always 1.
+int WaitChildPrograms(ChildProcess* children, LONG count, HANDLE stopRequested);
+
+// Asks each program's first top-level window to close, gives them one
+// second, ends those still running and closes every handle of the table
+// (the entries' handles are null afterwards).
+void CloseChildPrograms(ChildProcess* children, LONG count);
+
+// EnumWindows callback: posts WM_CLOSE to the first window of the entry's
+// process and ends the enumeration.
+BOOL CALLBACK CloseChildWindow(HWND window, LPARAM entry);
+
+// The path of upsombx.conf beside the executable (the bare name when the
+// program directory is unknown), into a buffer of MAX_PATH bytes.
+void StartupConfigPath(char* path);

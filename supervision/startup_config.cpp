@@ -1,0 +1,99 @@
+#include "supervision/startup_config.h"
+
+#include "common/dbcs.h"
+#include "common/decimal.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// fgets reads a line in pieces of at most 1023 bytes.
+constexpr int kPieceSize = 1024;
+
+}  // namespace
+
+int SplitAtChar(const char* text, char* destination, std::size_t destinationSize,
+                std::size_t* position, char ch)
+{
+    std::size_t at = 0;
+    while (text[at] != '\0' && text[at] != ch)
+        at += CharacterLength(text + at);
+    if (text[at] == '\0')
+        return -1;
+    if (at >= destinationSize)
+        return 1;
+    std::memcpy(destination, text, at);
+    destination[at] = '\0';
+    *position = at;
+    return 0;
+}
+
+int ParseProgramLine(const char* line, char* programText, std::int32_t* waitMs)
+{
+    *waitMs = kNoWait;
+    programText[0] = '\0';
+    const char* rest = line;
+    for (int field = 0;; ++field) {
+        char text[kFieldSize];
+        std::size_t position = 0;
+        const int split = SplitAtChar(rest, text, sizeof text, &position, ',');
+        const bool tooLong = split == 1 || (split == -1 && std::strlen(rest) >= sizeof text);
+        if (tooLong && field >= 2)
+            return 1;  // fields after the wait time are ignored anyway
+        if (tooLong) {
+            // Cutting the field could start another program than the one
+            // meant, or with other arguments: the line is not used.
+            programText[0] = '\0';
+            *waitMs = kNoWait;
+            return 1;
+        }
+        if (split == -1)
+            std::memcpy(text, rest, std::strlen(rest) + 1);
+        if (field == 0)
+            std::memcpy(programText, text, std::strlen(text) + 1);
+        else if (field == 1)
+            *waitMs = ParseDecimal(text);
+        if (split == -1)
+            return 1;
+        rest += position + 1;
+    }
+}
+
+std::int32_t ReadWaitTime(const char* path)
+{
+    FILE* file = std::fopen(path, "r");
+    if (file == nullptr)
+        return kDefaultWaitTime;
+    std::int32_t waitTime = kDefaultWaitTime;
+    char line[kPieceSize];
+    const std::size_t prefixLength = sizeof kWaitTimePrefix - 1;
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+        if (std::strncmp(line, kWaitTimePrefix, prefixLength) == 0) {
+            waitTime = ParseDecimal(line + prefixLength);
+            break;
+        }
+    }
+    std::fclose(file);
+    return waitTime;
+}
+
+int ReadProgramLines(const char* path, ProgramLine* lines, int capacity)
+{
+    FILE* file = std::fopen(path, "r");
+    if (file == nullptr)
+        return -1;
+    int count = 0;
+    char line[kPieceSize];
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+        if (line[0] == '#' || line[0] == '_' || count >= capacity)
+            continue;
+        const std::size_t length = std::strlen(line);
+        if (length > 1 && line[length - 1] == '\n')
+            line[length - 1] = '\0';
+        ParseProgramLine(line, lines[count].programText, &lines[count].waitMs);
+        ++count;
+    }
+    std::fclose(file);
+    return count;
+}
