@@ -293,7 +293,7 @@ class Session:
 
     def watch_service(self, name, milliseconds):
         """Spawns a watcher; its output is one line per change:
-        (ms, state, checkpoint, wait hint, type, controls accepted)."""
+        (Unix ms, state, checkpoint, wait hint, type, controls accepted)."""
         return self.spawn(["wine", fixture_path("harness_tool.exe"), "watch", name,
                            str(milliseconds)], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
 

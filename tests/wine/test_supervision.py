@@ -1,0 +1,184 @@
+"""The companion's main work under Wine, end to end with the stand-in
+Merlow and real child programs: start-up work before Merlow, the restart of
+a Merlow that runs without the dependency, the re-assertion, and the stop.
+
+Wine does not start dependencies, so a system start is played as the SCM
+plays it on Windows: MERLOWSP first, RUNNING awaited, then Merlow."""
+
+import os
+import shutil
+import time
+import unittest
+
+import harness
+
+STOPPED_EVENT = 0x40000008
+
+
+def read_log(path):
+    if not os.path.exists(path):
+        return []
+    with open(path, encoding="cp932") as f:
+        return [(int(ms), what) for ms, what in (line.rstrip("\r\n").split(" ", 1) for line in f)]
+
+
+def moment(log, prefix):
+    hits = [ms for ms, what in log if what.startswith(prefix)]
+    return hits[0] if hits else None
+
+
+def watched(proc):
+    out, _ = proc.communicate(timeout=120)
+    return [tuple(int(x) for x in line.split()) for line in out.decode().splitlines()]
+
+
+class Supervision(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.s = s = harness.Session("supervision")
+        s.start()
+        cls.folder = folder = s.lay_out_product()
+        for child in ("window_child.exe", "console_child.exe"):
+            shutil.copy(harness.fixture_path(child), folder)
+        cls.exe = s.install_companion(folder)
+        s.own_service("MERLOWSP")
+        assert s.run(cls.exe, "setup").rc == 0
+        cls.children_log = os.path.join(folder, "children.log")
+        cls.merlow_log = os.path.join(folder, "merlow-stub.log")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.s.close()
+
+    def setUp(self):
+        for log in (self.children_log, self.merlow_log):
+            if os.path.exists(log):
+                os.unlink(log)
+
+    def tearDown(self):
+        s = self.s
+        for name in ("MERLOWSP", "Merlow"):
+            if s.service_state(name) not in (None, 1):
+                s.stop_service(name)
+                s.wait_state(name, 1)
+        # The startup script's child is left alone by the companion; end it here.
+        s.run("taskkill", "/f", "/im", "console_child.exe")
+
+    def configure(self, config, script="@echo off\r\nconsole_child.exe children.log script\r\n"):
+        with open(os.path.join(self.folder, "upsombx.conf"), "w", newline="\r\n") as f:
+            f.write(config)
+        with open(os.path.join(self.folder, "startup.bat"), "w", newline="") as f:
+            f.write(script)
+
+    def child_processes(self):
+        return [p for p in self.s.processes() if p in ("console_child.exe", "window_child.exe")]
+
+    def test_a_dependency_in_place_start_up_work_comes_before_merlow(self):
+        s = self.s
+        self.configure("# children of the companion\n"
+                       "__waitTimeMERLOW=1000\n"
+                       "window_child.exe children.log win\n"
+                       "console_child.exe children.log waiter 1500,5000\n"
+                       "console_child.exe children.log forever\n")
+        s.set_dependencies("Merlow", ["MERLOWSP"])
+        watcher = s.watch_service("MERLOWSP", 12000)
+        time.sleep(1.0)
+        self.assertEqual(0, s.start_service("MERLOWSP"))
+        self.assertTrue(s.wait_state("MERLOWSP", 4, 30000))
+        self.assertEqual(0, s.start_service("Merlow"))
+        self.assertTrue(s.wait_state("Merlow", 4, 30000))
+
+        log = read_log(self.children_log)
+        rows = watched(watcher)
+        pending = [(ms, cp) for ms, state, cp, *_ in rows if state == 2 and cp > 0]
+        running = [ms for ms, state, *_ in rows if state == 4]
+        self.assertTrue(pending and running, rows)
+        # START_PENDING with a growing checkpoint all through the start-up work...
+        self.assertGreater(len(pending), 10)
+        self.assertEqual(sorted(cp for _, cp in pending), [cp for _, cp in pending])
+        # ...which ends when the child with a wait time has ended.
+        waiter_exit = moment(log, "waiter exited")
+        self.assertIsNotNone(waiter_exit, log)
+        self.assertGreaterEqual(pending[-1][0], waiter_exit - 100)
+        for name in ("script", "win", "waiter", "forever"):
+            started = moment(log, name + " started")
+            self.assertIsNotNone(started, (name, log))
+            self.assertLess(started, running[0])
+        merlow_start = moment(read_log(self.merlow_log), "start")
+        self.assertGreater(merlow_start, max(ms for ms, _ in log))
+        started_lines = [what for _, what in log if " started " in what and "waiter" in what]
+        self.assertIn("show=0 cwd=" + s.winpath(self.folder).rstrip("\\"), started_lines[0])
+
+        # The stop: dependency re-asserted, event, WM_CLOSE, termination.
+        s.set_dependencies("Merlow", [])
+        before = len(s.event_reports())
+        stop_asked = int(time.time() * 1000)
+        self.assertEqual(0, s.stop_service("MERLOWSP"))
+        self.assertTrue(s.wait_state("MERLOWSP", 1, 20000))
+        self.assertGreaterEqual(int(time.time() * 1000) - stop_asked, 1000)  # the grace time
+        self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
+        self.assertIn((4, STOPPED_EVENT), s.event_reports()[before:])
+        log = read_log(self.children_log)
+        self.assertIsNotNone(moment(log, "win closed"), log)
+        self.assertIsNone(moment(log, "forever exited"))  # terminated, not ended
+        # Only the startup script's own child is left: the companion leaves it alone.
+        self.assertEqual(["console_child.exe"], self.child_processes())
+
+    def test_b_dependency_missing_merlow_is_restarted_behind_the_companion(self):
+        s = self.s
+        self.configure("__waitTimeMERLOW=1500\n"
+                       "console_child.exe children.log quick 300,5000\n")
+        s.set_dependencies("Merlow", [])
+        self.assertEqual(0, s.start_service("Merlow"))
+        self.assertTrue(s.wait_state("Merlow", 4, 30000))
+        companion_start = int(time.time() * 1000)
+        self.assertEqual(0, s.start_service("MERLOWSP", "2"))
+        self.assertTrue(s.wait_state("MERLOWSP", 4, 30000))
+
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline:
+            merlow = [what for _, what in read_log(self.merlow_log)]
+            if merlow.count("running") == 2:
+                break
+            time.sleep(0.5)
+        merlow = read_log(self.merlow_log)
+        self.assertEqual(["start Merlow", "running", "stop-requested", "stopped", "start Merlow",
+                          "running"], [what for _, what in merlow])
+        self.assertGreaterEqual(merlow[2][0] - companion_start, 1500)
+        children = read_log(self.children_log)
+        quick = moment(children, "quick started")
+        self.assertTrue(merlow[3][0] <= quick <= merlow[4][0], (merlow, children))
+        self.assertLessEqual(moment(children, "quick exited"), merlow[4][0])
+        self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
+
+        # Start parameter 2: a dependency removed from outside is back
+        # within the period.
+        s.set_dependencies("Merlow", ["Alpha"])
+        time.sleep(3.0)
+        self.assertEqual(["Alpha", "MERLOWSP"], s.dependencies("Merlow"))
+
+    def test_c_stop_during_the_start_up_work_of_the_restart(self):
+        s = self.s
+        self.configure("__waitTimeMERLOW=0\n"
+                       "window_child.exe children.log win\n"
+                       "console_child.exe children.log blocker,-1\n")
+        s.set_dependencies("Merlow", [])
+        self.assertEqual(0, s.start_service("Merlow"))
+        self.assertTrue(s.wait_state("Merlow", 4, 30000))
+        self.assertEqual(0, s.start_service("MERLOWSP"))
+        self.assertTrue(s.wait_state("MERLOWSP", 4, 30000))
+        deadline = time.monotonic() + 60
+        while moment(read_log(self.children_log), "blocker started") is None:
+            self.assertLess(time.monotonic(), deadline, "the start-up work never began")
+            time.sleep(0.3)
+        time.sleep(1.0)  # the run thread now waits on the blocker, which never ends
+        self.assertEqual(0, s.stop_service("MERLOWSP"))
+        self.assertTrue(s.wait_state("MERLOWSP", 1, 20000))
+        log = read_log(self.children_log)
+        self.assertIsNotNone(moment(log, "win closed"), log)
+        self.assertEqual(["console_child.exe"], self.child_processes())
+        self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
+
+
+if __name__ == "__main__":
+    unittest.main()
