@@ -3,8 +3,8 @@
 #include "common/unique_handle.h"
 #include "service/companion_service.h"
 #include "supervision/merlow_service.h"
-#include "supervision/service_control.h"
 #include "supervision/dependency_list.h"
+#include "supervision/service_control.h"
 
 SERVICE_STATUS serviceStatus;
 SERVICE_STATUS_HANDLE statusHandle;
@@ -33,6 +33,11 @@ DWORD WINAPI RunThread(void*)
     return 0;
 }
 
+void SetCheckPoint(DWORD value)
+{
+    InterlockedExchange(Shared(&serviceStatus.dwCheckPoint), static_cast<LONG>(value));
+}
+
 }  // namespace
 
 DWORD CurrentServiceState()
@@ -43,11 +48,6 @@ DWORD CurrentServiceState()
 void SetCurrentServiceState(DWORD state)
 {
     InterlockedExchange(Shared(&serviceStatus.dwCurrentState), static_cast<LONG>(state));
-}
-
-static void SetCheckPoint(DWORD value)
-{
-    InterlockedExchange(Shared(&serviceStatus.dwCheckPoint), static_cast<LONG>(value));
 }
 
 void WINAPI ServiceMain(DWORD argc, char** argv)
