@@ -52,6 +52,23 @@ struct ServiceConfig {
     }
 };
 
+// The service opened with all access and its dependency list read, the
+// SCM opened with the given access; the handles live as long as this.
+struct DependencyRead {
+    unique_schandle manager;
+    unique_schandle service;
+    ServiceConfig config;
+    const char* list = nullptr;
+    size_t size = 0;
+
+    bool Open(const char* serviceName, DWORD managerAccess)
+    {
+        manager = OpenManager(managerAccess);
+        service = ::Open(manager, serviceName, SERVICE_ALL_ACCESS);
+        return service && config.Read(service.get()) && config.Dependencies(&list, &size);
+    }
+};
+
 }  // namespace
 
 int QueryServiceState(const char* serviceName, DWORD* state)
@@ -87,34 +104,27 @@ int StartServiceByName(const char* serviceName)
 
 int IsDependencyMissing(const char* serviceName, const char* name)
 {
-    unique_schandle manager = OpenManager(GENERIC_READ);
-    unique_schandle service = Open(manager, serviceName, SERVICE_ALL_ACCESS);
-    ServiceConfig config;
-    const char* list = nullptr;
-    size_t size = 0;
-    if (!service || !config.Read(service.get()) || !config.Dependencies(&list, &size))
+    DependencyRead read;
+    if (!read.Open(serviceName, GENERIC_READ))
         return 0;
     char scratch[kServiceConfigBufferSize];
-    return AddToDependencyList(list, size, scratch, sizeof scratch, name);
+    return AddToDependencyList(read.list, read.size, scratch, sizeof scratch, name);
 }
 
 int EditDependency(const char* serviceName, const char* name, int mode)
 {
-    unique_schandle manager = OpenManager(GENERIC_READ | GENERIC_WRITE);
-    unique_schandle service = Open(manager, serviceName, SERVICE_ALL_ACCESS);
-    ServiceConfig config;
-    const char* list = nullptr;
-    size_t size = 0;
-    if (!service || !config.Read(service.get()) || !config.Dependencies(&list, &size))
+    DependencyRead read;
+    if (!read.Open(serviceName, GENERIC_READ | GENERIC_WRITE))
         return 0;
     char newList[kServiceConfigBufferSize];
-    const int changed = mode == DEPEND_ADD
-                            ? AddToDependencyList(list, size, newList, sizeof newList, name)
-                            : RemoveFromDependencyList(list, size, newList, sizeof newList, name);
+    const int changed =
+        mode == DEPEND_ADD
+            ? AddToDependencyList(read.list, read.size, newList, sizeof newList, name)
+            : RemoveFromDependencyList(read.list, read.size, newList, sizeof newList, name);
     if (changed == 1) {
         // Every rewrite also sets the display name; the SCM's result is not
         // looked at.
-        ChangeServiceConfigA(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+        ChangeServiceConfigA(read.service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
                              SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, newList, nullptr,
                              nullptr, kManagerServiceName);
     }

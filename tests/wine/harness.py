@@ -297,6 +297,12 @@ class Session:
         return self.spawn(["wine", fixture_path("harness_tool.exe"), "watch", name,
                            str(milliseconds)], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
 
+    @staticmethod
+    def watched(proc):
+        """The rows a watch_service process printed, once it has ended."""
+        out, _ = proc.communicate(timeout=120)
+        return [tuple(int(x) for x in line.split()) for line in out.decode().splitlines()]
+
     def processes(self):
         out = self.tool("procs").stdout.decode("cp932", "replace")
         return [line.split(" ", 1)[1].strip() for line in out.splitlines() if " " in line]

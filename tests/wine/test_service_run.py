@@ -10,11 +10,6 @@ import harness
 STARTED, STOPPED, SCHEDULE_ADDED = 0x40000007, 0x40000008, 0x40000064
 
 
-def watched(proc):
-    """(ms, state, checkpoint, wait hint, type, controls) rows of a watcher."""
-    out, _ = proc.communicate(timeout=60)
-    return [tuple(int(x) for x in line.split()) for line in out.decode().splitlines()]
-
 
 class RunningService(unittest.TestCase):
     @classmethod
@@ -68,7 +63,7 @@ class RunningService(unittest.TestCase):
         watcher = s.watch_service("MERLOWSP", 4000)
         time.sleep(1.0)
         self.start()
-        rows = watched(watcher)
+        rows = s.watched(watcher)
         self.assertTrue(rows, "the watcher saw nothing")
         # The SCM's own START_PENDING (checkpoint 0) precedes the service's
         # first report; every report of the service carries its own values.

@@ -27,10 +27,6 @@ def moment(log, prefix):
     return hits[0] if hits else None
 
 
-def watched(proc):
-    out, _ = proc.communicate(timeout=120)
-    return [tuple(int(x) for x in line.split()) for line in out.decode().splitlines()]
-
 
 class Supervision(unittest.TestCase):
     @classmethod
@@ -89,7 +85,7 @@ class Supervision(unittest.TestCase):
         self.assertTrue(s.wait_state("Merlow", 4, 30000))
 
         log = read_log(self.children_log)
-        rows = watched(watcher)
+        rows = s.watched(watcher)
         pending = [(ms, cp) for ms, state, cp, *_ in rows if state == 2 and cp > 0]
         running = [ms for ms, state, *_ in rows if state == 4]
         self.assertTrue(pending and running, rows)
