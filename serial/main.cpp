@@ -1,5 +1,14 @@
-// Skeleton of the serial command tool.
-int main()
+// serovox: sends one command to a UPS on COM1 to COM4 and prints its answer.
+#include "serial/serovox.h"
+#include "serial/win32_port.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
 {
-    return 0;
+    // Static: see Win32SerialPort.
+    static Win32SerialPort port;
+    return RunSerovox(argc, argv, port, [] { Sleep(100); }, stdout, stderr);
 }
