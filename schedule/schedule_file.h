@@ -1,0 +1,42 @@
+#pragma once
+
+#include "schedule/schedule_record.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// The line format of upstrm.dat: 19 fields separated by ";", numbers in
+// decimal, local timestamps "dd.mm.yyyy_hh:mm:ss".
+
+inline constexpr char kScheduleFile[] = "upstrm.dat";
+inline constexpr int kScheduleLineRead = 1023;   // one read takes at most 1022 characters
+inline constexpr int kScheduleLineSize = 1024;
+inline constexpr std::size_t kTimestampSize = 32;
+
+// The local time of a timestamp through mktime; missing numbers count as
+// 0. -1 when it cannot be converted or does not fit in 32 bits.
+std::int32_t ParseTimestamp(const char* text);
+
+// The timestamp of a time value in local time; the empty text when
+// localtime cannot convert it. Returns output.
+char* FormatTimestamp(char* output, std::size_t size, std::int32_t time);
+
+// Reads one line with fgets into buffer (size characters at most, NUL
+// included) and puts the number of characters read, NUL bytes and the
+// newline counted, in *length. 1 with one line in the buffer and its
+// newline removed (a last line without one is taken whole). 0 at the end
+// of the file, on a read error, for a line shorter than two characters
+// with its newline, and for text that is no whole line: a line longer than
+// the buffer, or one holding a NUL byte. After a 0 the buffer still holds
+// the *length characters read, so that the caller can keep them.
+int ReadScheduleLine(std::FILE* stream, char* buffer, int size, int* length);
+
+// Copies the field that starts at text into output, NUL-terminated, up to
+// the delimiter or the end of the text, and returns the position of the
+// character that ended it. nullptr when the field does not fit in output.
+const char* NextField(const char* text, char delimiter, char* output, std::size_t size);
+
+// The line of a record, newline included, with time as field 19.
+void FormatScheduleLine(char (&output)[kScheduleLineSize], const ScheduleRecord& record,
+                        std::int32_t time);
