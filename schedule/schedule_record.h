@@ -21,6 +21,11 @@ struct ScheduleRecord {
     std::int32_t present;
     std::int32_t startTime;      // 19
     std::int32_t minutes;        // window length of a 107 entry
+    // Field 19 as localtime gives stampTime back: the runtime's own
+    // normalisation of the text it was read from. Spares a localtime call
+    // a line when the record is written back unchanged; empty for none.
+    char stamp[20];
+    std::int32_t stampTime;
 };
 
 inline constexpr int kActionMax = 127;

@@ -11,7 +11,7 @@
 namespace {
 
 constexpr char kNewFileSuffix[] = ".new";
-constexpr std::size_t kReadChunk = 65536;
+constexpr std::size_t kUnreadStart = 65536;
 
 struct CloseFile {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -20,13 +20,13 @@ using unique_file = std::unique_ptr<std::FILE, CloseFile>;
 
 }  // namespace
 
-void ScheduleTable::FreeText::operator()(char* text) const
+void ScheduleTable::FreeMemory::operator()(void* memory) const
 {
-    std::free(text);
+    std::free(memory);
 }
 
 ScheduleTable::ScheduleTable()
-    : records(new (std::nothrow) ScheduleRecord[kInitialCapacity]()),
+    : records(static_cast<ScheduleRecord*>(std::calloc(kInitialCapacity, sizeof(ScheduleRecord)))),
       pending(),
       capacity(kInitialCapacity),
       count(0),
@@ -48,16 +48,18 @@ ScheduleRecord* ScheduleTable::Append(std::int32_t* index)
         if (capacity > INT32_MAX - step ||
             static_cast<std::size_t>(capacity + step) > SIZE_MAX / sizeof(ScheduleRecord))
             return nullptr;
-        std::unique_ptr<ScheduleRecord[]> grown(new (std::nothrow)
-                                                    ScheduleRecord[capacity + step]());
-        if (!grown)
+        // realloc can grow a large block without copying it. The slots
+        // beyond count are zeroed as they are handed out.
+        void* grown = std::realloc(records.get(), sizeof(ScheduleRecord) * (capacity + step));
+        if (grown == nullptr)
             return nullptr;
-        std::memcpy(grown.get(), records.get(), sizeof(ScheduleRecord) * capacity);
-        records = std::move(grown);
+        records.release();
+        records.reset(static_cast<ScheduleRecord*>(grown));
         capacity += step;
     }
     ++count;
     *index = count;
+    records[count] = ScheduleRecord();
     return &records[count];
 }
 
@@ -78,22 +80,22 @@ int ScheduleTable::ParseLine(const char* line, ScheduleRecord* record)
         &record->number17,
     };
     const int kNumbers = sizeof numbers / sizeof numbers[0];
+    // The numbers and the timestamp are read where they stand: each
+    // reader stops at the ";" that ends its field.
     int result = 0;
-    char field[kScheduleLineSize];
     const char* rest = line;
     for (int k = 0; *rest != '\0'; ++k) {
-        const char* end = NextField(rest, ';', field, sizeof field);
-        if (end == nullptr)
-            break;  // no field of a line that one read takes is this long
+        const char* end = rest;
+        while (*end != ';' && *end != '\0')
+            ++end;
         if (k < kNumbers) {
-            *numbers[k] = ParseDecimal(field);
+            *numbers[k] = ParseDecimal(rest);
         } else if (k == kNumbers) {
-            const std::size_t length = std::strlen(field);
-            if (length > static_cast<std::size_t>(kActionMax))
+            if (NextField(rest, ';', record->action, sizeof record->action) == nullptr)
                 return -1;
-            std::memcpy(record->action, field, length + 1);
         } else if (k == kNumbers + 1) {
-            record->startTime = ParseTimestamp(field);
+            record->startTime = ParseTimestamp(rest, record->stamp);
+            record->stampTime = record->startTime;
             result = 1;
         }
         rest = *end == ';' ? end + 1 : end;
@@ -108,10 +110,11 @@ int ScheduleTable::Load(const char* path)
     unique_file file(std::fopen(path, "r"));
     if (!file)
         return 0;
+    LineReader reader(file.get());
     char line[kScheduleLineRead];
     int length = 0;
     std::int32_t previous = 0;
-    while (ReadScheduleLine(file.get(), line, sizeof line, &length) == 1) {
+    while (ReadScheduleLine(reader, line, sizeof line, &length) == 1) {
         ScheduleRecord parsed = {};
         if (ParseLine(line, &parsed) < 0) {
             // Kept as it came, newline and all.
@@ -136,14 +139,14 @@ int ScheduleTable::Load(const char* path)
             maxSerial2 = static_cast<std::uint32_t>(parsed.serial2);
         length = 0;
     }
-    if (std::ferror(file.get()) || !KeepUnread(file.get(), line, static_cast<std::size_t>(length))) {
+    if (reader.Failed() || !KeepUnread(reader, line, static_cast<std::size_t>(length))) {
         loadedInPart_ = true;
         return 0;
     }
     return 1;
 }
 
-bool ScheduleTable::KeepUnread(std::FILE* stream, const char* start, std::size_t startLength)
+bool ScheduleTable::KeepUnread(LineReader& reader, const char* start, std::size_t startLength)
 {
     const char* bytes = start;
     std::size_t size = startLength;
@@ -151,7 +154,7 @@ bool ScheduleTable::KeepUnread(std::FILE* stream, const char* start, std::size_t
     for (;;) {
         if (size > 0) {
             if (unreadSize_ + size > unreadCapacity_) {
-                std::size_t wanted = unreadCapacity_ > 0 ? unreadCapacity_ : kReadChunk;
+                std::size_t wanted = unreadCapacity_ > 0 ? unreadCapacity_ : kUnreadStart;
                 while (wanted < unreadSize_ + size) {
                     if (wanted > SIZE_MAX / 2)
                         return false;
@@ -167,9 +170,9 @@ bool ScheduleTable::KeepUnread(std::FILE* stream, const char* start, std::size_t
             std::memcpy(unread_.get() + unreadSize_, bytes, size);
             unreadSize_ += size;
         }
-        size = std::fread(chunk, 1, sizeof chunk, stream);
+        size = static_cast<std::size_t>(reader.Read(chunk, sizeof chunk));
         if (size == 0)
-            return std::ferror(stream) == 0;
+            return !reader.Failed();
         bytes = chunk;
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "schedule/schedule_file.h"
 #include "schedule/schedule_record.h"
 
 #include <cstddef>
@@ -54,7 +55,11 @@ public:
     int MakeRestoreEntry(std::int32_t start, std::int32_t minutes, std::int32_t now,
                          std::int32_t correction);
 
-    std::unique_ptr<ScheduleRecord[]> records;
+    struct FreeMemory {
+        void operator()(void* memory) const;
+    };
+
+    std::unique_ptr<ScheduleRecord[], FreeMemory> records;
     ScheduleRecord pending;
     std::int32_t capacity;
     std::int32_t count;
@@ -62,15 +67,11 @@ public:
     std::uint32_t maxSerial2;
 
 private:
-    struct FreeText {
-        void operator()(char* text) const;
-    };
-
-    bool KeepUnread(std::FILE* stream, const char* start, std::size_t startLength);
+    bool KeepUnread(LineReader& reader, const char* start, std::size_t startLength);
     bool WriteAll(std::FILE* stream);
 
     // What the records did not take in, kept as the file had it.
-    std::unique_ptr<char, FreeText> unread_;
+    std::unique_ptr<char, FreeMemory> unread_;
     std::size_t unreadSize_ = 0;
     std::size_t unreadCapacity_ = 0;
     bool loadedInPart_ = false;

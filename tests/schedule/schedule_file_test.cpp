@@ -5,9 +5,26 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ctime>
 #include <string>
+#include <vector>
 
 namespace {
+
+// The conversion as the runtime's own scanner does it.
+std::int32_t RuntimeParse(const char* text)
+{
+    std::tm broken = {};
+    std::sscanf(text, "%2d.%2d.%4d_%2d:%2d:%2d", &broken.tm_mday, &broken.tm_mon,
+                &broken.tm_year, &broken.tm_hour, &broken.tm_min, &broken.tm_sec);
+    broken.tm_year -= 1900;
+    broken.tm_mon -= 1;
+    broken.tm_isdst = -1;
+    const std::time_t value = std::mktime(&broken);
+    return value == static_cast<std::time_t>(-1) || value < INT32_MIN || value > INT32_MAX
+               ? -1
+               : static_cast<std::int32_t>(value);
+}
 
 class ScheduleFileTest : public ::testing::Test {
 protected:
@@ -20,7 +37,7 @@ struct LineRead {
     std::string text;
 };
 
-LineRead ReadOne(FILE* file)
+LineRead ReadOne(LineReader& file)
 {
     char buffer[kScheduleLineRead];
     LineRead read = {};
@@ -46,6 +63,45 @@ TEST_F(ScheduleFileTest, TimestampsAreLocalTimes)
     EXPECT_EQ(1015398000 - 9 * 3600, ParseTimestamp("06.03.2002_07:00:00"));
 }
 
+TEST_F(ScheduleFileTest, TimestampScanAgreesWithTheRuntimesScanner)
+{
+    const char* const texts[] = {
+        "06.03.2002_07:00:00", " 6. 3.2002_ 7: 0: 0", "\t06.\n03.2002_07:00:05", "+6.+3.2002_07:00:00",
+        "123.03.2002_07:00:00", "06.03.02002_07:00:00", "06,03.2002_07:00:00", "06.03.2002 07:00:00",
+        "06.03.2002_07:00", "6.3.2002_7", "-1.03.2002_07:00:00", "31.02.2002_25:61:61",
+        "06.03.2002_07:00:00xyz", "+.03.2002", "--6.03.2002", "6.-3.2002", "99.99.9999_99:99:99",
+        "01.01.1970_09:00:00", "01.01.2038_00:00:00", "x", "+12.03.2002_07:00:00",
+    };
+    for (const char* zone : {"UTC0", "JST-9"}) {
+        UseTimeZone(zone);
+        for (const char* text : texts)
+            EXPECT_EQ(RuntimeParse(text), ParseTimestamp(text)) << zone << " " << text;
+    }
+}
+
+// The text remembered from the read must be what localtime gives back,
+// also around changes to and from daylight saving time.
+TEST_F(ScheduleFileTest, RememberedTimestampIsWhatLocaltimeGives)
+{
+    for (const char* zone : {"UTC0", "JST-9", "PST8PDT"}) {
+        UseTimeZone(zone);
+        std::vector<std::string> texts = {"31.02.2002_25:61:61", "07.04.2002_02:30:00",
+                                          "27.10.2002_01:30:00", " 1.1.2000", "00.00.2002"};
+        for (std::int32_t t : {1018141200, 1035680400, 1015398000})
+            for (std::int32_t step = -4 * 3600; step <= 4 * 3600; step += 900) {
+                char text[kTimestampSize];
+                texts.push_back(FormatTimestamp(text, sizeof text, t + step));
+            }
+        for (const std::string& text : texts) {
+            char stamp[20];
+            const std::int32_t value = ParseTimestamp(text.c_str(), stamp);
+            char expected[kTimestampSize];
+            EXPECT_STREQ(FormatTimestamp(expected, sizeof expected, value), stamp)
+                << zone << " " << text;
+        }
+    }
+}
+
 TEST_F(ScheduleFileTest, ReadsLinesAndTellsWhatIsNoWholeLine)
 {
     const std::string longLine(1500, 'x');
@@ -54,8 +110,9 @@ TEST_F(ScheduleFileTest, ReadsLinesAndTellsWhatIsNoWholeLine)
         std::string("ab\nc\n\nx\0y\n", 10) + longLine + "\nq\n" + last;
     const char* path = "read_lines.tmp";
     WriteBytes(path, bytes);
-    FILE* file = std::fopen(path, "rb");
-    ASSERT_NE(nullptr, file);
+    FILE* stream = std::fopen(path, "rb");
+    ASSERT_NE(nullptr, stream);
+    LineReader file(stream);
 
     LineRead r = ReadOne(file);
     EXPECT_EQ(1, r.result);
@@ -82,7 +139,7 @@ TEST_F(ScheduleFileTest, ReadsLinesAndTellsWhatIsNoWholeLine)
     r = ReadOne(file);
     EXPECT_EQ(0, r.result);
     EXPECT_EQ(0, r.length);
-    std::fclose(file);
+    std::fclose(stream);
     std::remove(path);
 }
 
