@@ -1,6 +1,7 @@
 #include "service/companion_service.h"
 
 #include "common/unique_handle.h"
+#include "schedule/adjust_schedule.h"
 #include "service/event_source.h"
 #include "service/service_host.h"
 #include "supervision/child_programs.h"
@@ -89,7 +90,7 @@ public:
         EditDependency(kManagerServiceName, kCompanionServiceName, DEPEND_ADD);
     }
 
-    void AdjustSchedule() override {}
+    void AdjustSchedule() override { ::AdjustSchedule(); }
     void ReportStarted() override { ReportCompanionEvent(MSG_SERVICE_STARTED); }
     void ReportStopped() override { ReportCompanionEvent(MSG_SERVICE_STOPPED); }
     std::int32_t ReadWaitTime() override

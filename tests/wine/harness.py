@@ -22,7 +22,9 @@ import sys
 import time
 
 LOCALE = "ja_JP.UTF-8"  # gives Wine's processes ANSI code page 932
-TIME_ZONE = "Asia/Tokyo"  # fixed, without daylight saving time
+# Fixed, without daylight saving time, and in the POSIX form that the
+# Windows C runtime also reads (Wine hands TZ on to the Windows side).
+TIME_ZONE = "JST-9"
 SERVICE_TRACE = "-all,fixme+advapi,trace+eventlog,trace+msgbox,err+all"
 
 HERE = os.path.dirname(os.path.abspath(__file__))

@@ -1,0 +1,42 @@
+#include "schedule/adjust_schedule.h"
+
+#include "schedule/program_path.h"
+#include "schedule/schedule_inputs.h"
+#include "service/event_source.h"
+#include "supervision/merlow_service.h"
+
+#include <event_messages.h>
+#include <windows.h>
+
+#include <ctime>
+
+namespace {
+
+void ReportScheduleAdded()
+{
+    const char* strings[] = {kCompanionServiceName};
+    ReportServiceEvent(EVENTLOG_INFORMATION_TYPE, MSG_SCHEDULE_ADDED, 1, 0, strings, nullptr);
+}
+
+// UpsDownDelay + RestoreTimeCorrection, held to 32 bits.
+std::int32_t ReadCorrection()
+{
+    UpsParameters parameters = {};
+    if (!ReadUpsParameters(&parameters))
+        return 0;
+    std::int32_t extra = 0;
+    ReadRestoreTimeCorrection(&extra);
+    const std::int64_t sum = static_cast<std::int64_t>(parameters.upsDownDelay) + extra;
+    return sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : static_cast<std::int32_t>(sum);
+}
+
+}  // namespace
+
+void AdjustSchedule()
+{
+    char path[kPathSize];
+    if (!ScheduleFilePath(path))
+        return;
+    const std::int32_t now = static_cast<std::int32_t>(std::time(nullptr));
+    AdjustScheduleFile(path, now, ReadCorrection(), ReportScheduleAdded);
+}

@@ -1,0 +1,233 @@
+#include "schedule/schedule_table.h"
+
+#include "common/decimal.h"
+#include "schedule/file_commit.h"
+#include "schedule/schedule_file.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr char kNewFileSuffix[] = ".new";
+constexpr std::size_t kUnreadStart = 65536;
+
+struct CloseFile {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using unique_file = std::unique_ptr<std::FILE, CloseFile>;
+
+}  // namespace
+
+void ScheduleTable::FreeMemory::operator()(void* memory) const
+{
+    std::free(memory);
+}
+
+ScheduleTable::ScheduleTable()
+    : records(static_cast<ScheduleRecord*>(std::calloc(kInitialCapacity, sizeof(ScheduleRecord)))),
+      pending(),
+      capacity(kInitialCapacity),
+      count(0),
+      maxSerial1(0),
+      maxSerial2(0)
+{
+}
+
+ScheduleTable::~ScheduleTable() = default;
+
+ScheduleRecord* ScheduleTable::Append(std::int32_t* index)
+{
+    if (!records)
+        return nullptr;
+    if (count + 1 >= capacity) {
+        // The first growth is to 400 slots, as the product always did;
+        // after that the table doubles, so that loading stays linear.
+        const std::int32_t step = capacity > kInitialCapacity ? capacity : kInitialCapacity;
+        if (capacity > INT32_MAX - step ||
+            static_cast<std::size_t>(capacity + step) > SIZE_MAX / sizeof(ScheduleRecord))
+            return nullptr;
+        // realloc can grow a large block without copying it. The slots
+        // beyond count are zeroed as they are handed out.
+        void* grown = std::realloc(records.get(), sizeof(ScheduleRecord) * (capacity + step));
+        if (grown == nullptr)
+            return nullptr;
+        records.release();
+        records.reset(static_cast<ScheduleRecord*>(grown));
+        capacity += step;
+    }
+    ++count;
+    *index = count;
+    records[count] = ScheduleRecord();
+    return &records[count];
+}
+
+ScheduleRecord* ScheduleTable::First()
+{
+    if (!records || records[0].nextIndex <= 0 || records[0].nextIndex > count)
+        return nullptr;
+    return &records[records[0].nextIndex];
+}
+
+int ScheduleTable::ParseLine(const char* line, ScheduleRecord* record)
+{
+    std::int32_t* const numbers[] = {
+        &record->madeTime,  &record->madeTm[0], &record->madeTm[1], &record->madeTm[2],
+        &record->madeTm[3], &record->madeTm[4], &record->madeTm[5], &record->madeTm[6],
+        &record->madeTm[7], &record->madeTm[8], &record->serial1,   &record->serial2,
+        &record->kindFlags, &record->state,     &record->number15,  &record->number16,
+        &record->number17,
+    };
+    const int kNumbers = sizeof numbers / sizeof numbers[0];
+    // The numbers and the timestamp are read where they stand: each
+    // reader stops at the ";" that ends its field.
+    int result = 0;
+    const char* rest = line;
+    for (int k = 0; *rest != '\0'; ++k) {
+        const char* end = rest;
+        while (*end != ';' && *end != '\0')
+            ++end;
+        if (k < kNumbers) {
+            *numbers[k] = ParseDecimal(rest);
+        } else if (k == kNumbers) {
+            if (NextField(rest, ';', record->action, sizeof record->action) == nullptr)
+                return -1;
+        } else if (k == kNumbers + 1) {
+            record->startTime = ParseTimestamp(rest, record->stamp);
+            record->stampTime = record->startTime;
+            result = 1;
+        }
+        rest = *end == ';' ? end + 1 : end;
+    }
+    return result;
+}
+
+int ScheduleTable::Load(const char* path)
+{
+    maxSerial1 = 0;
+    maxSerial2 = 0;
+    unique_file file(std::fopen(path, "r"));
+    if (!file)
+        return 0;
+    LineReader reader(file.get());
+    char line[kScheduleLineRead];
+    int length = 0;
+    std::int32_t previous = 0;
+    while (ReadScheduleLine(reader, line, sizeof line, &length) == 1) {
+        ScheduleRecord parsed = {};
+        if (ParseLine(line, &parsed) < 0) {
+            // Kept as it came, newline and all.
+            if (static_cast<std::size_t>(length) > std::strlen(line))
+                line[length - 1] = '\n';
+            break;
+        }
+        std::int32_t index = 0;
+        ScheduleRecord* slot = Append(&index);
+        if (slot == nullptr) {
+            loadedInPart_ = true;
+            return 0;
+        }
+        *slot = parsed;
+        slot->present = 1;
+        slot->nextIndex = 0;
+        records[previous].nextIndex = index;
+        previous = index;
+        if (static_cast<std::uint32_t>(parsed.serial1) > maxSerial1)
+            maxSerial1 = static_cast<std::uint32_t>(parsed.serial1);
+        if (static_cast<std::uint32_t>(parsed.serial2) > maxSerial2)
+            maxSerial2 = static_cast<std::uint32_t>(parsed.serial2);
+        length = 0;
+    }
+    if (reader.Failed() || !KeepUnread(reader, line, static_cast<std::size_t>(length))) {
+        loadedInPart_ = true;
+        return 0;
+    }
+    return 1;
+}
+
+bool ScheduleTable::KeepUnread(LineReader& reader, const char* start, std::size_t startLength)
+{
+    const char* bytes = start;
+    std::size_t size = startLength;
+    char chunk[4096];
+    for (;;) {
+        if (size > 0) {
+            if (unreadSize_ + size > unreadCapacity_) {
+                std::size_t wanted = unreadCapacity_ > 0 ? unreadCapacity_ : kUnreadStart;
+                while (wanted < unreadSize_ + size) {
+                    if (wanted > SIZE_MAX / 2)
+                        return false;
+                    wanted *= 2;
+                }
+                char* grown = static_cast<char*>(std::realloc(unread_.get(), wanted));
+                if (grown == nullptr)
+                    return false;
+                unread_.release();
+                unread_.reset(grown);
+                unreadCapacity_ = wanted;
+            }
+            std::memcpy(unread_.get() + unreadSize_, bytes, size);
+            unreadSize_ += size;
+        }
+        size = static_cast<std::size_t>(reader.Read(chunk, sizeof chunk));
+        if (size == 0)
+            return !reader.Failed();
+        bytes = chunk;
+    }
+}
+
+int ScheduleTable::WritePending(std::FILE* stream, const ScheduleRecord& record)
+{
+    if (!record.present)
+        return 1;
+    char line[kScheduleLineSize];
+    FormatScheduleLine(line, record, record.startTime);
+    return std::fputs(line, stream) >= 0 ? 1 : 0;
+}
+
+bool ScheduleTable::WriteAll(std::FILE* stream)
+{
+    bool pendingDue = pending.present != 0;
+    char line[kScheduleLineSize];
+    std::int32_t steps = 0;
+    for (const ScheduleRecord* record = First(); record != nullptr && steps < count; ++steps) {
+        if (pendingDue && pending.startTime < record->startTime) {
+            if (!WritePending(stream, pending))
+                return false;
+            pendingDue = false;
+        }
+        FormatScheduleLine(line, *record, record->startTime);
+        if (std::fputs(line, stream) < 0)
+            return false;
+        const std::int32_t next = record->nextIndex;
+        record = next > 0 && next <= count ? &records[next] : nullptr;
+    }
+    if (pendingDue && !WritePending(stream, pending))
+        return false;
+    return unreadSize_ == 0 || std::fwrite(unread_.get(), 1, unreadSize_, stream) == unreadSize_;
+}
+
+int ScheduleTable::Save(const char* path)
+{
+    if (loadedInPart_)
+        return 0;
+    const std::size_t length = std::strlen(path);
+    std::unique_ptr<char[]> fresh(new (std::nothrow) char[length + sizeof kNewFileSuffix]);
+    if (!fresh)
+        return 0;
+    std::memcpy(fresh.get(), path, length);
+    std::memcpy(fresh.get() + length, kNewFileSuffix, sizeof kNewFileSuffix);
+
+    std::FILE* stream = std::fopen(fresh.get(), "w");
+    if (stream == nullptr)
+        return 0;
+    bool written = WriteAll(stream);
+    written = CommitStream(stream) && written;
+    written = std::fclose(stream) == 0 && written;
+    if (!written || !MoveOver(fresh.get(), path)) {
+        std::remove(fresh.get());
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "schedule/schedule_file.h"
+#include "schedule/schedule_record.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+// The whole of upstrm.dat in memory, with one new entry waiting to be put
+// in time order. Slot 0 of records is the head of the chain: its
+// nextIndex names the first record. Loaded records fill slots 1 to count
+// in file order.
+class ScheduleTable {
+public:
+    ScheduleTable();
+    virtual ~ScheduleTable();
+    ScheduleTable(const ScheduleTable&) = delete;
+    ScheduleTable& operator=(const ScheduleTable&) = delete;
+
+    // The zero-filled slot of the next record and its index (the new
+    // count); nullptr when there is no memory for it, the table unchanged.
+    ScheduleRecord* Append(std::int32_t* index);
+    // The first record in file order; nullptr when the table is empty.
+    ScheduleRecord* First();
+    // Fills a zeroed record from a line. 1 when field 19 was reached, else
+    // 0; -1 when the action is longer than a record holds.
+    int ParseLine(const char* line, ScheduleRecord* record);
+
+    // Reads the file. 1 when every line was taken in, either as a record
+    // or, from the first line that cannot be one (an empty line, one too
+    // long, one with a NUL byte or an over-long action) to the end, as
+    // text that Save writes back unchanged. 0 when the file cannot be
+    // opened or read, or memory ran out: Save then refuses, so that no
+    // line is lost.
+    int Load(const char* path);
+    // Writes the record's line when it is present. 1, or 0 when the write failed.
+    int WritePending(std::FILE* stream, const ScheduleRecord& record);
+    // Rewrites the file: every record in file order with the pending entry
+    // before the first later one, then the text Load kept. The lines go to
+    // a new file beside it that replaces the old one only once all of them
+    // reached the disk. 1 or 0; after a 0 the old file is as it was.
+    int Save(const char* path);
+
+    // The restore-time correction (restore_correction.cpp). Times are
+    // seconds since 1970, correction in seconds.
+    int FindRestoreBasis(std::int32_t now, std::int32_t correction);
+    int MatchOpen107(std::int32_t index, std::int32_t* minutes, std::int32_t mask) const;
+    int MatchDone107(std::int32_t index, std::int32_t* minutes, std::int32_t mask) const;
+    void MarkDone(std::int32_t number, const std::int32_t* indices);
+    int IsClear(std::int32_t candidate, std::int32_t mask) const;
+    std::int32_t FirstClear(std::int32_t number, const std::int32_t* indices,
+                            std::int32_t mask) const;
+    int MakeRestoreEntry(std::int32_t start, std::int32_t minutes, std::int32_t now,
+                         std::int32_t correction);
+
+    struct FreeMemory {
+        void operator()(void* memory) const;
+    };
+
+    std::unique_ptr<ScheduleRecord[], FreeMemory> records;
+    ScheduleRecord pending;
+    std::int32_t capacity;
+    std::int32_t count;
+    std::uint32_t maxSerial1;
+    std::uint32_t maxSerial2;
+
+private:
+    bool KeepUnread(LineReader& reader, const char* start, std::size_t startLength);
+    bool WriteAll(std::FILE* stream);
+
+    // What the records did not take in, kept as the file had it.
+    std::unique_ptr<char, FreeMemory> unread_;
+    std::size_t unreadSize_ = 0;
+    std::size_t unreadCapacity_ = 0;
+    bool loadedInPart_ = false;
+};
+
+inline constexpr std::int32_t kInitialCapacity = 200;

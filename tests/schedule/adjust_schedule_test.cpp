@@ -1,0 +1,89 @@
+#include "schedule/adjust_schedule.h"
+#include "schedule_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#ifdef _WIN32
+#include <direct.h>
+#define make_directory(path) _mkdir(path)
+#define remove_directory(path) _rmdir(path)
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#define make_directory(path) mkdir(path, 0700)
+#define remove_directory(path) rmdir(path)
+#endif
+
+namespace {
+
+const char kPath[] = "adjust_test.dat";
+const std::int32_t kNow = 1015398000;  // 06.03.2002_07:00:00 UTC
+
+// What the event saw of the file when it was reported.
+int reports = 0;
+std::string fileAtReport;
+
+void RecordReport()
+{
+    ++reports;
+    fileAtReport = ReadBytes(kPath);
+}
+
+class AdjustScheduleTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        UseTimeZone("UTC0");
+        reports = 0;
+        fileAtReport.clear();
+    }
+    void TearDown() override { std::remove(kPath); }
+};
+
+const char kBasis[] = "1015362000;0;0;22;5;2;102;2;63;0;11;9;1;1;1015362000;300;1;107,600;05.03.2002_22:00:00";
+const char kDoneBasis[] = "1015362000;0;0;22;5;2;102;2;63;0;11;9;1;19;1015362000;300;1;107,600;05.03.2002_22:00:00";
+const char kLater[] = "1015400000;0;0;7;6;2;102;3;64;0;3;11;0;1;0;0;0;200;06.03.2002_08:00:00";
+
+}  // namespace
+
+// Started at 07:00 inside a window of 22:00 to 08:00 with 60 + 120 s of
+// correction: the new entry runs 57 minutes, to 07:57.
+TEST_F(AdjustScheduleTest, WorkedExampleGivesTheProductsLine)
+{
+    const std::string before = TextLines({kBasis, kLater});
+    WriteBytes(kPath, before);
+    EXPECT_EQ(1, AdjustScheduleFile(kPath, kNow, 60 + 120, RecordReport));
+    EXPECT_EQ(1, reports);
+    EXPECT_EQ(before, fileAtReport);  // reported before the rewrite
+    EXPECT_EQ(TextLines({kDoneBasis,
+                         "1015398000;0;0;7;6;2;102;3;64;0;12;12;33;1;1015398000;300;1;107,57;"
+                         "06.03.2002_07:00:00",
+                         kLater}),
+              ReadBytes(kPath));
+}
+
+TEST_F(AdjustScheduleTest, WithoutABasisTheFileIsNotTouched)
+{
+    // Line ends the runtime would change, were the file rewritten.
+    const std::string before = std::string(kBasis) + "\n" + kLater + "\r\n\n";
+    WriteBytes(kPath, before);
+    EXPECT_EQ(0, AdjustScheduleFile(kPath, kNow - 12 * 3600, 0, RecordReport));
+    EXPECT_EQ(0, AdjustScheduleFile("adjust_missing.dat", kNow, 0, RecordReport));
+    EXPECT_EQ(0, reports);
+    EXPECT_EQ(before, ReadBytes(kPath));
+    EXPECT_EQ("<missing>", ReadBytes("adjust_missing.dat"));
+}
+
+TEST_F(AdjustScheduleTest, AFailedRewriteIsStillReportedAndKeepsTheFile)
+{
+    const std::string before = TextLines({kBasis});
+    WriteBytes(kPath, before);
+    const std::string fresh = std::string(kPath) + ".new";
+    ASSERT_EQ(0, make_directory(fresh.c_str()));
+    EXPECT_EQ(1, AdjustScheduleFile(kPath, kNow, 0, RecordReport));
+    remove_directory(fresh.c_str());
+    EXPECT_EQ(1, reports);
+    EXPECT_EQ(before, ReadBytes(kPath));
+}
