@@ -12,7 +12,7 @@ import unittest
 
 import harness
 
-STOPPED_EVENT = 0x40000008
+STARTED_EVENT, STOPPED_EVENT, SCHEDULE_EVENT = 0x40000007, 0x40000008, 0x40000064
 
 
 def read_log(path):
@@ -174,6 +174,28 @@ class Supervision(unittest.TestCase):
         self.assertIsNotNone(moment(log, "win closed"), log)
         self.assertEqual(["console_child.exe"], self.child_processes())
         self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
+
+    def test_d_the_schedule_is_corrected_at_the_start(self):
+        from test_schedule import record
+        s = self.s
+        self.configure("")
+        schedule = os.path.join(self.folder, "upstrm.dat")
+        now = int(time.time())
+        with open(schedule, "wb") as f:
+            f.write((record(now - 600, "JST-9", 5, 1, 1, "107,60") + "\r\n").encode("cp932"))
+        s.set_dependencies("Merlow", ["MERLOWSP"])
+        before = len(s.event_reports())
+        self.assertEqual(0, s.start_service("MERLOWSP"))
+        self.assertTrue(s.wait_state("MERLOWSP", 4, 30000))
+        with open(schedule, "rb") as f:
+            lines = [line.split(";") for line in f.read().decode("cp932").splitlines()]
+        os.unlink(schedule)
+        self.assertEqual(2, len(lines), lines)
+        self.assertEqual(["19"], [l[13] for l in lines if l[17] == "107,60"])  # done
+        added = [l for l in lines if l[17] != "107,60"]
+        self.assertTrue(added and added[0][17].startswith("107,"), lines)
+        events = [e for _, e in s.event_reports()[before:]]
+        self.assertLess(events.index(SCHEDULE_EVENT), events.index(STARTED_EVENT))
 
 
 if __name__ == "__main__":
