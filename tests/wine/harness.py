@@ -463,6 +463,11 @@ def install_dependency_substitute(exe, dest_dir):
     return target
 
 
+def hex_argument(data):
+    """An argument of harness_tool that carries exact code page 932 bytes."""
+    return "hex:" + data.hex()
+
+
 def install_box_spy(exe, dest_dir):
     """Copies exe into dest_dir with its USER32 import served by boxspy.dll.
 

@@ -65,7 +65,7 @@ class InstallerCase(unittest.TestCase):
                 s.wait_state(name, 1, 15000)
                 s.tool("delete", name, check=False)
             s.forget_service(name)
-        for folder in ("Ombrix", "表ソ", "Pkg"):
+        for folder in ("Ombrix", "Pkg"):
             shutil.rmtree(s.drive_c(folder), ignore_errors=True)
         s.reg_delete_tree(UNINSTALL_KEY)
 
@@ -80,7 +80,8 @@ class InstallerCase(unittest.TestCase):
         os.makedirs(self.manager)
         shutil.copy(harness.fixture_path(os.path.join("merlow-" + version, "merlow.exe")),
                     self.manager)
-        s.create_service("Merlow", self.win(self.manager, "merlow.exe"), display=display)
+        s.create_service("Merlow", harness.hex_argument(self.win(self.manager, "merlow.exe")),
+                         display=display)
         self.product_lines = PRODUCT_LINES % self.win(self.product, "product-ran.txt")
         if unups:
             with open(os.path.join(self.product, "unups.bat"), "wb") as f:
@@ -118,6 +119,15 @@ class InstallerCase(unittest.TestCase):
 
     def assertBox(self, icon, text, box):
         self.assertEqual((icon, text.encode("cp932")), box)  # MB_OK is 0
+
+    def run_batch(self, text):
+        """Runs batch lines (code page 932 bytes) from C:\\run.bat."""
+        with open(self.s.drive_c("run.bat"), "wb") as f:
+            f.write(text)
+        try:
+            return self.s.run("cmd", "/c", "C:\\run.bat")
+        finally:
+            os.unlink(self.s.drive_c("run.bat"))
 
     def read(self, *parts):
         path = os.path.join(*parts)
