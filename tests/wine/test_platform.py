@@ -65,7 +65,8 @@ class UnderWine(unittest.TestCase):
         cls.session.close()
 
     def test_skeletons_start_and_end_quietly(self):
-        for exe in ("merlowsp.exe", "serovox.exe", "merlowspsetup.exe"):
+        # The installer always shows a box; test_installer_* run it.
+        for exe in ("merlowsp.exe", "serovox.exe"):
             result = self.session.run(harness.product_path(exe))
             self.assertEqual((0, b""), (result.rc, result.stdout), exe)
 
