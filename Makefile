@@ -1,5 +1,5 @@
 # Thin front door; the build itself lives in CMakePresets.json.
-.PHONY: check demo build clean bench-schedule
+.PHONY: check demo build dist clean bench-schedule
 
 check:
 	@scripts/check
@@ -10,6 +10,10 @@ demo:
 build:
 	scripts/bootstrap
 	cmake --preset win32 && cmake --build --preset win32 -j$$(nproc)
+
+# The release package in build/dist/: the installer beside files/.
+dist:
+	@scripts/dist
 
 clean:
 	rm -rf build

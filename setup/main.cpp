@@ -1,7 +1,93 @@
+#include "common/program_directory.h"
+#include "common/run_hidden.h"
+#include "common/unique_handle.h"
+#include "setup/folders.h"
+#include "setup/install_error.h"
+#include "setup/manager_folder.h"
+#include "setup/message_box.h"
+#include "setup/messages.h"
+#include "setup/package_copy.h"
+#include "setup/product_hook.h"
+#include "setup/version_gate.h"
+#include "supervision/merlow_service.h"
+
 #include <windows.h>
 
-// Skeleton of the installer: a GUI-subsystem program without a window.
+#include <cstdio>
+
+namespace {
+
+// How long registration may take before "net start" goes ahead anyway.
+constexpr DWORD kSetupWaitMs = 30000;
+
+// Starts a command hidden in the installer's own current directory and
+// waits at most waitMs for it; its outcome is not looked at.
+void Launch(char* commandLine, DWORD waitMs)
+{
+    PROCESS_INFORMATION process;
+    if (!RunHidden(commandLine, nullptr, &process))
+        return;
+    unique_handle processHandle(process.hProcess);
+    unique_handle threadHandle(process.hThread);
+    if (waitMs != 0)
+        WaitForSingleObject(processHandle.get(), waitMs);
+}
+
+void Install()
+{
+    char programDirectory[MAX_PATH];
+    GetProgramDirectory(programDirectory);
+
+    char managerFolder[kPathBuffer];
+    if (!GetManagerFolder(managerFolder)) {
+        ShowSetupMessage(kMessageNoManagerFolder, MB_ICONWARNING);
+        return;
+    }
+
+    char packageFolder[kPathBuffer];
+    char managerProgram[kPathBuffer];
+    char installedCompanion[kPathBuffer];
+    char newCompanion[kPathBuffer];
+    JoinPath(packageFolder, programDirectory, kPackageFolderName);
+    JoinPath(managerProgram, managerFolder, kManagerProgramName);
+    CompanionPath(installedCompanion, managerFolder);
+    CompanionPath(newCompanion, packageFolder);
+
+    if (!CheckVersions(managerProgram, installedCompanion, newCompanion))
+        return;
+
+    char deletionList[kPathBuffer];
+    if (!CopyPackageFiles(packageFolder, managerFolder, deletionList)) {
+        ShowSetupMessage(kMessageCopyFailed, MB_ICONERROR);
+        return;
+    }
+
+    // Registration has to be done before the start; it can take well over
+    // the 200 ms pause on a loaded machine, so it is waited for (bounded).
+    char commandLine[1024];
+    std::snprintf(commandLine, sizeof commandLine, "\"%s%s.exe\" setup", managerFolder,
+                  kCompanionBaseName);
+    Launch(commandLine, kSetupWaitMs);
+    Sleep(200);
+    std::snprintf(commandLine, sizeof commandLine, "net start %s", kCompanionBaseName);
+    Launch(commandLine, 0);
+
+    HookProductUninstall(managerFolder, installedCompanion);
+
+    if (GetInstallError() == 0) {
+        ShowSetupMessage(kMessageInstallCompleted, MB_ICONINFORMATION);
+        return;
+    }
+    char text[1024];
+    std::snprintf(text, sizeof text, kMessageInstallFailed, GetInstallError());
+    ShowSetupMessage(text, MB_ICONERROR);
+}
+
+}  // namespace
+
+// Without a window of its own: message boxes only, exit code 0 on every path.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    Install();
     return 0;
 }

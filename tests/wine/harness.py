@@ -471,6 +471,48 @@ def install_dependency_substitute(exe, dest_dir):
     return target
 
 
+def hex_argument(data):
+    """An argument of harness_tool that carries exact code page 932 bytes."""
+    return "hex:" + data.hex()
+
+
+def install_box_spy(exe, dest_dir):
+    """Copies exe into dest_dir with its USER32 import served by boxspy.dll.
+
+    Under Wine an icon handle is process-local, so a box's flags cannot be
+    read from another process. The copy's import name "USER32.dll" becomes
+    "boxspy.dll" (same length); that test-only DLL forwards every function
+    to USER32 except MessageBoxA, which first appends owner, flags, caption
+    and text to the file named by MERLOWSP_BOXSPY_LOG (see read_box_spy).
+    Every other byte of the copy is the shipped one.
+    """
+    with open(exe, "rb") as f:
+        data = f.read()
+    hits = [m.start() for m in re.finditer(re.escape(b"user32.dll\0"), data, re.IGNORECASE)]
+    if len(hits) != 1:
+        raise AssertionError("expected one USER32 import name in %s, found %d" % (exe, len(hits)))
+    patched = data[:hits[0]] + b"boxspy.dll\0" + data[hits[0] + 11:]
+    os.makedirs(dest_dir, exist_ok=True)
+    target = os.path.join(dest_dir, os.path.basename(exe))
+    with open(target, "wb") as f:
+        f.write(patched)
+    shutil.copy2(fixture_path("boxspy.dll"), os.path.join(dest_dir, "boxspy.dll"))
+    return target
+
+
+def read_box_spy(log):
+    """(owner, uType, caption bytes, text bytes) of each MessageBoxA call logged."""
+    if not os.path.exists(log):
+        return []
+    boxes = []
+    with open(log, "rb") as f:
+        for line in f.read().decode("ascii").splitlines():
+            owner, flags, caption, text = (line.split(" ") + ["", ""])[:4]
+            boxes.append((int(owner, 16), int(flags, 16), bytes.fromhex(caption),
+                          bytes.fromhex(text)))
+    return boxes
+
+
 # -- CTest entry points ------------------------------------------------------------------
 def start_session(env, log=subprocess.DEVNULL):
     """Makes the session's first process a known one (see Session.start)."""

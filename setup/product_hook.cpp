@@ -1,0 +1,58 @@
+#include "setup/product_hook.h"
+
+#include "common/path_split.h"
+#include "setup/folders.h"
+#include "setup/install_error.h"
+#include "setup/uninstall_scripts.h"
+#include "supervision/merlow_service.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+bool HookProductUninstall(const char* managerFolder, const char* companionPath)
+{
+    char productFolder[kPathBuffer];
+    char productScript[kPathBuffer];
+    char temporary[kPathBuffer];
+    char companionScript[kPathBuffer];
+    if (ProductFolderOf(managerFolder, productFolder, sizeof productFolder) != 0 ||
+        JoinPath(productScript, productFolder, kProductUninstallScript) != 0 ||
+        JoinPath(temporary, productFolder, kHookTemporaryName) != 0 ||
+        JoinPath(companionScript, productFolder, kCompanionUninstallScript) != 0) {
+        SetInstallError(kErrorHook);
+        return false;
+    }
+    std::FILE* in = std::fopen(productScript, "r");
+    std::FILE* out = std::fopen(temporary, "w");
+    if (in == nullptr || out == nullptr) {
+        if (in != nullptr)
+            std::fclose(in);
+        if (out != nullptr)
+            std::fclose(out);
+        SetInstallError(kErrorHook);
+        return false;
+    }
+    WriteCompanionUninstallScript(productFolder, companionPath, managerFolder, companionScript);
+
+    const std::string block = HookBlock(companionScript);
+    bool written = std::fwrite(block.data(), 1, block.size(), out) == block.size();
+    bool copyWritten = true;
+    const bool hooked = CopyLookingForHook(in, out, HookLine(companionScript), &copyWritten);
+    const bool readWhole = std::ferror(in) == 0;
+    std::fclose(in);
+    written = std::fclose(out) == 0 && written && copyWritten;
+    if (hooked) {
+        DeleteFileA(temporary);
+        return true;
+    }
+    // The old script stays whole until the new one has taken its name:
+    // deleting it first would lose it whenever the rename then failed.
+    if (!written || !readWhole ||
+        !MoveFileExA(temporary, productScript, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(temporary);
+        SetInstallError(kErrorHook);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,100 @@
+#include "setup/uninstall_scripts.h"
+
+#include "setup/folders.h"
+#include "setup/install_error.h"
+
+#include <cstdarg>
+#include <cstring>
+
+namespace {
+
+// Each write of a script is formatted into 1024 bytes; its paths are at
+// most 259 bytes each, so nothing is cut.
+std::string Format(const char* format, ...)
+{
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (length < 0)
+        return std::string();
+    return std::string(buffer, static_cast<std::size_t>(length) < sizeof buffer
+                                   ? static_cast<std::size_t>(length)
+                                   : sizeof buffer - 1);
+}
+
+}  // namespace
+
+std::string DeletionLine(const char* targetPath)
+{
+    return Format("del \"%s\"\n", targetPath);
+}
+
+std::string CompanionUninstallScriptText(const char* companionPath, const char* managerFolder)
+{
+    return Format("@echo off\n") + Format("\"%s\" delDepend\n", companionPath) +
+           Format("net stop %s\n", kCompanionBaseName) + Format("\"%s\" delete\n", companionPath) +
+           Format("cmd /c \"%s%s\"\n", managerFolder, kDeletionListName) +
+           Format("del \"%s%s\"\n", managerFolder, kDeletionListName) + Format("\n\n\n");
+}
+
+std::string HookLine(const char* scriptPath)
+{
+    return Format("cmd /c \"%s\"\n", scriptPath);
+}
+
+std::string HookBlock(const char* scriptPath)
+{
+    return Format("@echo off\n") + HookLine(scriptPath) + Format("del \"%s\"\n", scriptPath) +
+           Format("\n\n\n");
+}
+
+bool WriteCompanionUninstallScript(const char* productFolder, const char* companionPath,
+                                   const char* managerFolder, char* scriptPath)
+{
+    JoinPath(scriptPath, productFolder, kCompanionUninstallScript);
+    std::FILE* file = scriptPath[0] ? std::fopen(scriptPath, "w") : nullptr;
+    if (file == nullptr) {
+        SetInstallError(kErrorBatchFile);
+        return false;
+    }
+    const std::string text = CompanionUninstallScriptText(companionPath, managerFolder);
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    // A script cut short would leave the companion behind at uninstall.
+    if (std::fclose(file) != 0 || !written) {
+        SetInstallError(kErrorBatchFile);
+        return false;
+    }
+    return true;
+}
+
+std::size_t ReadLine(std::FILE* file, char* buffer, std::size_t size)
+{
+    std::size_t length = 0;
+    while (length + 1 < size) {
+        const int c = std::getc(file);
+        if (c == EOF)
+            break;
+        buffer[length++] = static_cast<char>(c);
+        if (c == '\n')
+            break;
+    }
+    buffer[length] = '\0';
+    return length;
+}
+
+bool CopyLookingForHook(std::FILE* in, std::FILE* out, const std::string& hookLine, bool* written)
+{
+    *written = true;
+    bool matched = false;
+    char line[1024];
+    for (std::size_t length; (length = ReadLine(in, line, sizeof line)) > 0;) {
+        if (!matched && length == hookLine.size() &&
+            std::memcmp(line, hookLine.data(), length) == 0)
+            matched = true;
+        if (std::fwrite(line, 1, length, out) != length)
+            *written = false;
+    }
+    return matched;
+}

@@ -1,0 +1,51 @@
+#include "setup/upgrade.h"
+
+#include "common/path_split.h"
+#include "common/run_hidden.h"
+#include "common/unique_handle.h"
+#include "setup/folders.h"
+#include "setup/install_error.h"
+#include "setup/registry_string.h"
+#include "supervision/merlow_service.h"
+
+#include <cstdio>
+
+bool RemovePreviousCompanion()
+{
+    char uninstall[387];
+    char folder[sizeof uninstall];
+    if (!ReadRegistryString(HKEY_LOCAL_MACHINE, kProductUninstallKey, kProductUninstallValue,
+                            uninstall, sizeof uninstall) ||
+        DriveAndDirectory(uninstall, folder, sizeof folder) != 0) {
+        SetInstallError(kErrorUninstallString);
+        return false;
+    }
+    char commandLine[1024];
+    std::snprintf(commandLine, sizeof commandLine, "cmd.exe /c \"%s%s\"", folder,
+                  kCompanionUninstallScript);
+    PROCESS_INFORMATION process;
+    if (!RunHidden(commandLine, folder, &process))
+        return false;
+    unique_handle processHandle(process.hProcess);
+    unique_handle threadHandle(process.hThread);
+    WaitForSingleObject(processHandle.get(), 10000);
+    return true;
+}
+
+void RestoreManagerAutoStart()
+{
+    unique_schandle scm(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!scm)
+        return;
+    unique_schandle service(OpenServiceA(scm.get(), kManagerServiceName, SERVICE_ALL_ACCESS));
+    if (!service)
+        return;
+    alignas(QUERY_SERVICE_CONFIGA) char buffer[2048];
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer);
+    DWORD needed = 0;
+    if (QueryServiceConfigA(service.get(), config, sizeof buffer, &needed) &&
+        config->dwStartType == SERVICE_DEMAND_START)
+        ChangeServiceConfigA(service.get(), SERVICE_NO_CHANGE, SERVICE_AUTO_START,
+                             SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, kManagerServiceName);
+}

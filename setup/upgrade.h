@@ -1,0 +1,9 @@
+#pragma once
+
+// Runs the previous installation's companion uninstall script from the
+// folder of the product's UninstallString, and waits for it at most 10 s.
+// Whether the script could be started; 1001 when the value is unreadable.
+bool RemovePreviousCompanion();
+
+// Sets a demand-start Merlow to automatic start (display name "Merlow").
+void RestoreManagerAutoStart();

@@ -1,0 +1,75 @@
+#include "setup/package_copy.h"
+
+#include "setup/folders.h"
+#include "setup/install_error.h"
+#include "tests/setup/test_files.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class PackageCopy : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CreateDirectoryA("pkgtest", nullptr);
+        CreateDirectoryA("pkgtest\\files", nullptr);
+        CreateDirectoryA("pkgtest\\target", nullptr);
+        SetInstallError(0);
+    }
+    void TearDown() override
+    {
+        for (const char* name : {"a.txt", ".hidden", "sub", "upsombxfile.bat"}) {
+            DeleteFileA(("pkgtest\\files\\" + std::string(name)).c_str());
+            DeleteFileA(("pkgtest\\target\\" + std::string(name)).c_str());
+        }
+        RemoveDirectoryA("pkgtest\\files\\sub");
+        RemoveDirectoryA("pkgtest\\files");
+        RemoveDirectoryA("pkgtest\\target");
+        RemoveDirectoryA("pkgtest");
+        SetInstallError(0);
+    }
+    char list_[kPathBuffer] = {};
+};
+
+}  // namespace
+
+TEST_F(PackageCopy, CopiesAndListsEveryEntryButDotNames)
+{
+    WriteBytes("pkgtest\\files\\a.txt", "A\r\n");
+    WriteBytes("pkgtest\\files\\.hidden", "H");
+    ASSERT_TRUE(CopyPackageFiles("pkgtest\\files\\", "pkgtest\\target\\", list_));
+    EXPECT_EQ(std::string("pkgtest\\target\\upsombxfile.bat"), list_);
+    EXPECT_EQ("A\r\n", ReadBytes("pkgtest\\target\\a.txt"));
+    EXPECT_EQ("<missing>", ReadBytes("pkgtest\\target\\.hidden"));
+    EXPECT_EQ("del \"pkgtest\\target\\a.txt\"\r\n", ReadBytes(list_));
+    EXPECT_EQ(0, GetInstallError());
+}
+
+TEST_F(PackageCopy, StopsAtASubfolderWhoseLineEndsTheList)
+{
+    CreateDirectoryA("pkgtest\\files\\sub", nullptr);
+    EXPECT_FALSE(CopyPackageFiles("pkgtest\\files\\", "pkgtest\\target\\", list_));
+    EXPECT_EQ("del \"pkgtest\\target\\sub\"\r\n", ReadBytes(list_));
+    EXPECT_EQ(0, GetInstallError());  // a failed copy stores no code
+}
+
+TEST_F(PackageCopy, MissingOrEmptyPackageGivesAnEmptyList)
+{
+    WriteBytes("pkgtest\\target\\upsombxfile.bat", "old\r\n");
+    EXPECT_TRUE(CopyPackageFiles("pkgtest\\files\\", "pkgtest\\target\\", list_));
+    EXPECT_EQ("", ReadBytes(list_));
+    EXPECT_TRUE(CopyPackageFiles("pkgtest\\nothing\\", "pkgtest\\target\\", list_));
+    EXPECT_EQ("", ReadBytes(list_));
+}
+
+TEST_F(PackageCopy, ListThatCannotBeCreatedStores2000AndCopiesNothing)
+{
+    WriteBytes("pkgtest\\files\\a.txt", "A");
+    EXPECT_FALSE(CopyPackageFiles("pkgtest\\files\\", "pkgtest\\missing\\", list_));
+    EXPECT_EQ(kErrorBatchFile, GetInstallError());
+}

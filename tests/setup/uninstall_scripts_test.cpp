@@ -1,0 +1,110 @@
+#include "setup/uninstall_scripts.h"
+
+#include "setup/folders.h"
+#include "setup/install_error.h"
+#include "tests/setup/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+TEST(ScriptTexts, AreTheBatchLinesByteForByte)
+{
+    EXPECT_EQ("del \"C:\\Ombrix\\Merlow\\merlowsp.exe\"\n",
+              DeletionLine("C:\\Ombrix\\Merlow\\merlowsp.exe"));
+    EXPECT_EQ("@echo off\n"
+              "\"C:\\Ombrix\\Merlow\\merlowsp.exe\" delDepend\n"
+              "net stop merlowsp\n"
+              "\"C:\\Ombrix\\Merlow\\merlowsp.exe\" delete\n"
+              "cmd /c \"C:\\Ombrix\\Merlow\\upsombxfile.bat\"\n"
+              "del \"C:\\Ombrix\\Merlow\\upsombxfile.bat\"\n"
+              "\n\n\n",
+              CompanionUninstallScriptText("C:\\Ombrix\\Merlow\\merlowsp.exe", "C:\\Ombrix\\Merlow\\"));
+    EXPECT_EQ("cmd /c \"D:\\A\\unmerlowsp.bat\"\n", HookLine("D:\\A\\unmerlowsp.bat"));
+    EXPECT_EQ("@echo off\n"
+              "cmd /c \"D:\\A\\unmerlowsp.bat\"\n"
+              "del \"D:\\A\\unmerlowsp.bat\"\n"
+              "\n\n\n",
+              HookBlock("D:\\A\\unmerlowsp.bat"));
+}
+
+TEST(ScriptTexts, KeepDoubleByteFolderNamesWhole)
+{
+    // 表 (95 5C) in the folder: the bytes go through unchanged.
+    EXPECT_EQ("del \"C:\\\x95\x5C\\merlowsp.exe\"\n", DeletionLine("C:\\\x95\x5C\\merlowsp.exe"));
+    EXPECT_EQ("cmd /c \"C:\\\x95\x5C\\unmerlowsp.bat\"\n", HookLine("C:\\\x95\x5C\\unmerlowsp.bat"));
+}
+
+TEST(WriteCompanionUninstallScript, WritesTheSevenLinesInTextMode)
+{
+    char path[kPathBuffer];
+    ASSERT_TRUE(WriteCompanionUninstallScript("", "D:\\A\\B\\merlowsp.exe", "D:\\A\\B\\", path));
+    EXPECT_EQ(std::string("unmerlowsp.bat"), path);
+    EXPECT_EQ(Stored(CompanionUninstallScriptText("D:\\A\\B\\merlowsp.exe", "D:\\A\\B\\")),
+              ReadBytes(path));
+    std::remove(path);
+    EXPECT_EQ(0, GetInstallError());
+
+    EXPECT_FALSE(WriteCompanionUninstallScript("no-such-folder/", "x", "y", path));
+    EXPECT_EQ(kErrorBatchFile, GetInstallError());
+    SetInstallError(0);
+}
+
+namespace {
+
+struct Copy {
+    bool matched;
+    std::string output;
+};
+
+Copy CopyScript(const std::string& script, const std::string& hookLine)
+{
+    WriteBytes("hook_in.tmp", script);
+    std::FILE* in = std::fopen("hook_in.tmp", "rb");
+    std::FILE* out = std::fopen("hook_out.tmp", "wb");
+    bool written = false;
+    Copy copy{CopyLookingForHook(in, out, hookLine, &written), ""};
+    EXPECT_TRUE(written);
+    std::fclose(in);
+    std::fclose(out);
+    copy.output = ReadBytes("hook_out.tmp");
+    std::remove("hook_in.tmp");
+    std::remove("hook_out.tmp");
+    return copy;
+}
+
+}  // namespace
+
+TEST(CopyLookingForHook, MatchesOnlyTheWholeLineWithItsEnd)
+{
+    const std::string hook = "cmd /c \"D:\\A\\unmerlowsp.bat\"\n";
+    const std::string hooked = "@echo off\n" + hook + "rem x\n";
+    Copy copy = CopyScript(hooked, hook);
+    EXPECT_TRUE(copy.matched);
+    EXPECT_EQ(hooked, copy.output);
+
+    // The same text without its line end, as the last line: no match.
+    copy = CopyScript("@echo off\ncmd /c \"D:\\A\\unmerlowsp.bat\"", hook);
+    EXPECT_FALSE(copy.matched);
+    EXPECT_EQ("@echo off\ncmd /c \"D:\\A\\unmerlowsp.bat\"", copy.output);
+
+    EXPECT_FALSE(CopyScript("CMD /C \"D:\\A\\unmerlowsp.bat\"\n", hook).matched);
+    EXPECT_FALSE(CopyScript(" " + hook, hook).matched);
+    EXPECT_FALSE(CopyScript("", hook).matched);
+}
+
+TEST(CopyLookingForHook, CopiesLongLinesAndZeroBytesUnchanged)
+{
+    const std::string hook = "cmd /c \"x\"\n";
+    // Lines are read in pieces of at most 1023 bytes, and each piece is
+    // compared on its own.
+    const std::string longLine = std::string(2000, 'a') + "\n";
+    const std::string withZero = std::string("echo a\0b\n", 9);
+    Copy copy = CopyScript(longLine + withZero, hook);
+    EXPECT_FALSE(copy.matched);
+    EXPECT_EQ(longLine + withZero, copy.output);
+
+    copy = CopyScript(std::string(1023, 'b') + hook, hook);
+    EXPECT_TRUE(copy.matched);
+}

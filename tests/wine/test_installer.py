@@ -1,0 +1,154 @@
+"""The installer end to end under Wine with a display: one message box per
+run (text on screen, and owner, caption and flags through the box spy), the
+files and batch scripts it leaves, the SCM and the registry."""
+
+import os
+import shutil
+import subprocess
+import unittest
+
+import harness
+
+MB_ICONERROR, MB_ICONWARNING, MB_ICONINFORMATION = 0x10, 0x30, 0x40
+NO_FOLDER = "MERLOWｻｰﾋﾞｽのｲﾝｽﾄｰﾙ先ﾌｫﾙﾀﾞが見つかりませんでした。"
+NOT_NEEDED = "この版数のUPS管理プログラムには必要ありません。"
+SAME = "既に同じ版数がインストールされています。"
+NEWER = "既に新しい版数がインストールされています。"
+COPY_FAILED = "ファイルのコピーに失敗しました。"
+COMPLETED = "ｲﾝｽﾄｰﾙが完了しました。"
+FAILED = "ｲﾝｽﾄｰﾙに失敗しました。\nエラー番号：%d"
+
+MERLOW_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\Merlow"
+UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Ombrix"
+PRODUCT_LINES = b'@echo off\r\necho product>"%s"\r\n'
+
+
+def companion(version=None):
+    """The shipped companion, or a test build at another product version."""
+    if version is None:
+        return harness.product_path("merlowsp.exe")
+    return harness.fixture_path(os.path.join("companion-" + version, "merlowsp.exe"))
+
+
+def snapshot(folder):
+    """Every file below folder with its bytes."""
+    files = {}
+    for root, _, names in os.walk(folder):
+        for name in names:
+            path = os.path.join(root, name)
+            with open(path, "rb") as f:
+                files[os.path.relpath(path, folder)] = f.read()
+    return files
+
+
+class InstallerCase(unittest.TestCase):
+    """One session per class; each case starts from a machine without the
+    product, the companion, the package or the uninstall key."""
+
+    session_name = "installer"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.s = harness.Session(cls.session_name, display=True)
+        cls.s.start()
+        cls.runs = 0
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.s.close()
+
+    def setUp(self):
+        s = self.s
+        for name in ("MERLOWSP", "Merlow"):
+            if s.service_state(name) is not None:
+                s.stop_service(name)
+                s.wait_state(name, 1, 15000)
+                s.tool("delete", name, check=False)
+            s.forget_service(name)
+        for folder in ("Ombrix", "Pkg"):
+            shutil.rmtree(s.drive_c(folder), ignore_errors=True)
+        s.reg_delete_tree(UNINSTALL_KEY)
+
+    # -- the machine ---------------------------------------------------------
+    def lay_out(self, version="4.99.0.0", product="Ombrix", display="Merlow UPS Manager",
+                unups=True):
+        """The product: <product>\\Merlow\\merlow.exe registered as Merlow on
+        demand start, and <product>\\unups.bat with lines of its own."""
+        s = self.s
+        self.product = s.drive_c(product)
+        self.manager = os.path.join(self.product, "Merlow")
+        os.makedirs(self.manager)
+        shutil.copy(harness.fixture_path(os.path.join("merlow-" + version, "merlow.exe")),
+                    self.manager)
+        s.create_service("Merlow", harness.hex_argument(self.win(self.manager, "merlow.exe")),
+                         display=display)
+        self.product_lines = PRODUCT_LINES % self.win(self.product, "product-ran.txt")
+        if unups:
+            with open(os.path.join(self.product, "unups.bat"), "wb") as f:
+                f.write(self.product_lines)
+
+    def win(self, folder, name=""):
+        """A Windows path as the installer sees it, in code page 932 bytes."""
+        return self.s.winpath(os.path.join(folder, name)).encode("cp932") if name else \
+            (self.s.winpath(folder) + "\\").encode("cp932")
+
+    def package(self, companion_exe, files=True):
+        """C:\\Pkg: the installer beside files\\ holding the companion."""
+        folder = self.s.drive_c("Pkg")
+        self.setup_exe = harness.install_box_spy(harness.product_path("merlowspsetup.exe"), folder)
+        if files:
+            self.s_files = os.path.join(folder, "files")
+            harness.install_dependency_substitute(companion_exe, self.s_files)
+        return folder
+
+    def install(self):
+        """Runs the installer; returns (flags, text) of its one message box."""
+        s = self.s
+        type(self).runs += 1
+        log = os.path.join(s.prefix, "boxes-%d.log" % self.runs)
+        proc = s.spawn(["wine", self.setup_exe], env={"MERLOWSP_BOXSPY_LOG": s.winpath(log)},
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        shown = s.read_message_box("SetUp")
+        self.assertEqual(0, proc.wait(60))
+        boxes = harness.read_box_spy(log)
+        self.assertEqual(1, len(boxes), boxes)
+        owner, flags, caption, text = boxes[0]
+        self.assertEqual((0, b"SetUp"), (owner, caption))
+        self.assertEqual(shown, text, "the box on screen shows what was passed")
+        return flags, text
+
+    def assertBox(self, icon, text, box):
+        self.assertEqual((icon, text.encode("cp932")), box)  # MB_OK is 0
+
+    def run_batch(self, text):
+        """Runs batch lines (code page 932 bytes) from C:\\run.bat."""
+        with open(self.s.drive_c("run.bat"), "wb") as f:
+            f.write(text)
+        try:
+            return self.s.run("cmd", "/c", "C:\\run.bat")
+        finally:
+            os.unlink(self.s.drive_c("run.bat"))
+
+    def read(self, *parts):
+        path = os.path.join(*parts)
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read()
+
+    def companion_script(self):
+        exe = self.win(self.manager, "merlowsp.exe")
+        folder = self.win(self.manager)
+        return (b'@echo off\r\n"%s" delDepend\r\nnet stop merlowsp\r\n"%s" delete\r\n'
+                b'cmd /c "%supsombxfile.bat"\r\ndel "%supsombxfile.bat"\r\n\r\n\r\n\r\n'
+                % (exe, exe, folder, folder))
+
+    def hook_block(self):
+        script = self.win(self.product, "unmerlowsp.bat")
+        return b'@echo off\r\ncmd /c "%s"\r\ndel "%s"\r\n\r\n\r\n\r\n' % (script, script)
+
+    def deletion_lines(self):
+        return sorted(self.read(self.manager, "upsombxfile.bat").splitlines(keepends=True))
+
+    def expected_deletion_lines(self, *names):
+        return sorted(b'del "%s"\r\n' % self.win(self.manager, name) for name in names)

@@ -1,0 +1,110 @@
+"""The installer doing its work: a first installation that registers,
+starts and hooks the companion, an upgrade that removes the previous one
+through its own uninstall script, the product's uninstall script that then
+removes everything, and the error codes of the final message."""
+
+import os
+import unittest
+
+import harness
+from test_installer import (COMPLETED, FAILED, MB_ICONERROR, MB_ICONINFORMATION, UNINSTALL_KEY,
+                            InstallerCase, companion)
+
+RUNNING, STOPPED = 4, 1
+
+
+class Cycle(InstallerCase):
+    session_name = "installer_cycle"
+
+    def installed_version(self):
+        out = self.s.tool("version", harness.hex_argument(self.win(self.manager, "merlowsp.exe")))
+        return dict(line.split("=", 1) for line in out.stdout.decode().splitlines())["product"]
+
+    def assertInstalled(self, version):
+        """The companion copied, registered, depended on and running."""
+        s = self.s
+        s.own_service("MERLOWSP")
+        self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 30000), "MERLOWSP is not running")
+        config = s.service_config("MERLOWSP")
+        self.assertEqual(("272", "2", self.win(self.manager, "merlowsp.exe").decode("cp932")),
+                         (config["type"], config["start"], config["path"]))
+        self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
+        self.assertEqual(version, self.installed_version())
+        self.assertEqual(self.expected_deletion_lines("merlowsp.exe", "depsubst.dll"),
+                         self.deletion_lines())
+        self.assertEqual(self.companion_script(), self.read(self.product, "unmerlowsp.bat"))
+        self.assertEqual(self.hook_block() + self.product_lines, self.read(self.product, "unups.bat"))
+        self.assertIsNone(self.read(self.product, "merlowsp.tmp"))
+
+    def test_install_upgrade_and_uninstall(self):
+        s = self.s
+        self.lay_out()
+        s.reg_set(UNINSTALL_KEY, "UninstallString", "sz",
+                  harness.hex_argument(self.win(self.product, "unups.bat")))
+
+        self.package(companion("1.9.0.0"))
+        self.assertBox(MB_ICONINFORMATION, COMPLETED, self.install())
+        self.assertInstalled("1.9.0.0")
+        self.assertEqual("3", s.service_config("Merlow")["start"])  # a first install leaves it
+
+        # The upgrade: the previous script removes 1.9 (service, dependency,
+        # files), Merlow goes from demand to automatic start, 1.10 comes in.
+        # Wine wipes Merlow's dependency list on the gate's change of start
+        # type (NULL list); it only held MERLOWSP here, so nothing is lost.
+        hooked = self.read(self.product, "unups.bat")
+        # A marker in the previous deletion list shows that its script ran.
+        marker = os.path.join(self.product, "marker.txt")
+        open(marker, "wb").close()
+        with open(os.path.join(self.manager, "upsombxfile.bat"), "ab") as f:
+            f.write(b'del "%s"\r\n' % self.win(self.product, "marker.txt"))
+        self.package(companion("1.10.0.0"))
+        self.assertBox(MB_ICONINFORMATION, COMPLETED, self.install())
+        self.assertInstalled("1.10.0.0")
+        self.assertFalse(os.path.exists(marker))
+        config = s.service_config("Merlow")
+        self.assertEqual(("2", "Merlow"), (config["start"], config["display"]))
+        self.assertEqual(hooked, self.read(self.product, "unups.bat"))  # hooked once only
+
+        # The product's uninstall script takes the companion away with it.
+        result = self.run_batch(b'cmd /c "%s"\r\n' % self.win(self.product, "unups.bat"))
+        self.assertEqual(0, result.rc, result)
+        self.assertIsNone(s.service_state("MERLOWSP"))
+        s.forget_service("MERLOWSP")
+        self.assertEqual([], s.dependencies("Merlow"))
+        self.assertEqual(["merlow.exe"], os.listdir(self.manager))
+        self.assertEqual(sorted(["Merlow", "unups.bat", "product-ran.txt"]),
+                         sorted(os.listdir(self.product)))
+
+    def test_final_message_reports_the_last_error_code(self):
+        s = self.s
+        cases = (
+            # (previous companion laid out by hand, uninstall key, unups.bat, code)
+            (False, False, False, 2001),
+            (True, False, True, 1001),
+            (True, False, False, 2001),
+        )
+        for previous, key, unups, code in cases:
+            with self.subTest(previous=previous, unups=unups):
+                self.setUp()
+                self.lay_out(unups=unups)
+                if previous:
+                    harness.install_dependency_substitute(companion("1.9.0.0"), self.manager)
+                self.package(companion("1.10.0.0"))
+                self.assertBox(MB_ICONERROR, (FAILED % code), self.install())
+                s.own_service("MERLOWSP")
+                self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 30000))
+                self.assertEqual("1.10.0.0", self.installed_version())
+                self.assertEqual("2" if previous else "3", s.service_config("Merlow")["start"])
+                if unups:
+                    self.assertEqual(self.hook_block() + self.product_lines,
+                                     self.read(self.product, "unups.bat"))
+                    self.assertEqual(self.companion_script(),
+                                     self.read(self.product, "unmerlowsp.bat"))
+                else:
+                    self.assertIsNone(self.read(self.product, "unups.bat"))
+                    self.assertIsNone(self.read(self.product, "unmerlowsp.bat"))
+                    self.assertEqual(b"", self.read(self.product, "merlowsp.tmp"))
+
+
+if __name__ == "__main__":
+    unittest.main()
