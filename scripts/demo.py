@@ -176,12 +176,13 @@ def main():
         @step("the dependency removed from outside is restored")
         def _():
             s.set_dependencies("Merlow", [])
-            say("   Merlow depends on: %s (removed)" % s.dependencies("Merlow"))
+            removed = int(time.time() * 1000)
+            say("   %s  the list of Merlow set to [] from outside" % clock(removed))
             deadline = time.monotonic() + 10
             while "MERLOWSP" not in s.dependencies("Merlow") and time.monotonic() < deadline:
                 time.sleep(0.5)
             deps = s.dependencies("Merlow")
-            say("   Merlow depends on: %s" % deps)
+            say("   %s  Merlow depends on: %s" % (clock(int(time.time() * 1000)), deps))
             check("MERLOWSP" in deps, "restored within the period")
 
         @step("serovox against the UPS simulator, then with no UPS answering")
