@@ -448,27 +448,36 @@ def end_process(proc, grace=3.0):
         proc.wait()
 
 
-def install_dependency_substitute(exe, dest_dir):
-    """Copies exe into dest_dir with its ADVAPI32 import served by depsubst.dll.
+def install_with_proxy(exe, dest_dir, system_dll, proxy_dll):
+    """Copies exe into dest_dir with one import name replaced by a proxy's.
 
-    Wine's QueryServiceConfigA always returns an empty dependency list. The
-    copy's import name "ADVAPI32.dll" becomes "depsubst.dll" (same length);
-    that test-only DLL forwards every function to ADVAPI32 except
-    QueryServiceConfigA, whose replacement fills the list from the registry.
-    Every other byte of the copy is the shipped one.
+    The names have the same length, so only those bytes change; the proxy
+    DLL is copied beside it. Every other byte of the copy is the shipped one.
     """
+    assert len(system_dll) == len(proxy_dll)
     with open(exe, "rb") as f:
         data = f.read()
-    hits = [m.start() for m in re.finditer(re.escape(b"advapi32.dll\0"), data, re.IGNORECASE)]
+    name = system_dll.encode() + b"\0"
+    hits = [m.start() for m in re.finditer(re.escape(name), data, re.IGNORECASE)]
     if len(hits) != 1:
-        raise AssertionError("expected one ADVAPI32 import name in %s, found %d" % (exe, len(hits)))
-    patched = data[:hits[0]] + b"depsubst.dll\0" + data[hits[0] + 13:]
+        raise AssertionError("expected one %s import name in %s, found %d" % (system_dll, exe, len(hits)))
+    patched = data[:hits[0]] + proxy_dll.encode() + b"\0" + data[hits[0] + len(name):]
     os.makedirs(dest_dir, exist_ok=True)
     target = os.path.join(dest_dir, os.path.basename(exe))
     with open(target, "wb") as f:
         f.write(patched)
-    shutil.copy2(fixture_path("depsubst.dll"), os.path.join(dest_dir, "depsubst.dll"))
+    shutil.copy2(fixture_path(proxy_dll), os.path.join(dest_dir, proxy_dll))
     return target
+
+
+def install_dependency_substitute(exe, dest_dir):
+    """Copies exe into dest_dir with its ADVAPI32 import served by depsubst.dll.
+
+    Wine's QueryServiceConfigA always returns an empty dependency list;
+    depsubst.dll forwards every function to ADVAPI32 except that one, whose
+    replacement fills the list from the registry.
+    """
+    return install_with_proxy(exe, dest_dir, "advapi32.dll", "depsubst.dll")
 
 
 def hex_argument(data):
@@ -480,24 +489,11 @@ def install_box_spy(exe, dest_dir):
     """Copies exe into dest_dir with its USER32 import served by boxspy.dll.
 
     Under Wine an icon handle is process-local, so a box's flags cannot be
-    read from another process. The copy's import name "USER32.dll" becomes
-    "boxspy.dll" (same length); that test-only DLL forwards every function
-    to USER32 except MessageBoxA, which first appends owner, flags, caption
-    and text to the file named by MERLOWSP_BOXSPY_LOG (see read_box_spy).
-    Every other byte of the copy is the shipped one.
+    read from another process. boxspy.dll forwards every function to USER32
+    except MessageBoxA, which first appends owner, flags, caption and text
+    to the file named by MERLOWSP_BOXSPY_LOG (see read_box_spy).
     """
-    with open(exe, "rb") as f:
-        data = f.read()
-    hits = [m.start() for m in re.finditer(re.escape(b"user32.dll\0"), data, re.IGNORECASE)]
-    if len(hits) != 1:
-        raise AssertionError("expected one USER32 import name in %s, found %d" % (exe, len(hits)))
-    patched = data[:hits[0]] + b"boxspy.dll\0" + data[hits[0] + 11:]
-    os.makedirs(dest_dir, exist_ok=True)
-    target = os.path.join(dest_dir, os.path.basename(exe))
-    with open(target, "wb") as f:
-        f.write(patched)
-    shutil.copy2(fixture_path("boxspy.dll"), os.path.join(dest_dir, "boxspy.dll"))
-    return target
+    return install_with_proxy(exe, dest_dir, "user32.dll", "boxspy.dll")
 
 
 def read_box_spy(log):
