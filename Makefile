@@ -21,7 +21,8 @@ clean:
 # Benchmark of the schedule correction (never part of check): an optimised
 # native build, then the Windows build under Wine, each on 1,000, 10,000
 # and 100,000 records.
-SCHEDULE_BENCH_SOURCES = tests/schedule/schedule_bench.cpp common/decimal.cpp \
+SCHEDULE_BENCH_SOURCES = tests/schedule/schedule_bench.cpp common/decimal.cpp common/dbcs.cpp \
+	common/path_split.cpp \
 	$(addprefix schedule/,schedule_file.cpp program_path.cpp schedule_table.cpp \
 	restore_correction.cpp adjust_schedule.cpp file_commit_posix.cpp)
 
