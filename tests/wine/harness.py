@@ -391,9 +391,26 @@ class Session:
             time.sleep(0.2)
         return None
 
-    def press_key(self, window_id, key="Return"):
-        subprocess.run(["xdotool", "key", "--window", window_id, key],
-                       env=dict(os.environ, DISPLAY=self.display_name), check=True)
+    def press_key(self, name_regex, key="Return", timeout=30):
+        """Presses a key in the top-level window whose title matches. A key
+        that closes the window makes xdotool fail on the key's release
+        (BadWindow): a window gone after the key took it."""
+        env = dict(os.environ, DISPLAY=self.display_name)
+
+        def matches():
+            return subprocess.run(["xdotool", "search", "--name", name_regex], env=env,
+                                  capture_output=True).stdout.split()
+
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            for window_id in reversed(matches()):
+                if subprocess.run(["xdotool", "key", "--window", window_id, key], env=env,
+                                  capture_output=True).returncode == 0:
+                    return
+                if window_id not in matches():
+                    return
+            time.sleep(0.2)
+        raise AssertionError("no window %s took the key %s" % (name_regex, key))
 
     def read_message_box(self, caption, timeout_ms=30000, dismiss=True):
         """The text (CP932 bytes) of the message box with this caption, or None.

@@ -26,7 +26,7 @@ class MessageBoxes(unittest.TestCase):
             window = s.find_x_window("^SetUp$")
             self.assertIsNotNone(window, "no X window titled SetUp")
             self.assertEqual(TEXT.encode("cp932"), s.read_message_box("SetUp", dismiss=False))
-            s.press_key(window, "Return")
+            s.press_key("^SetUp$", "Return")
             self.assertEqual(1, popup.wait(30))  # IDOK
 
     def test_with_the_null_driver(self):
