@@ -22,9 +22,9 @@ clean:
 # native build, then the Windows build under Wine, each on 1,000, 10,000
 # and 100,000 records.
 SCHEDULE_BENCH_SOURCES = tests/schedule/schedule_bench.cpp common/decimal.cpp common/dbcs.cpp \
-	common/path_split.cpp \
+	common/path_split.cpp common/file_commit_posix.cpp \
 	$(addprefix schedule/,schedule_file.cpp program_path.cpp schedule_table.cpp \
-	restore_correction.cpp adjust_schedule.cpp file_commit_posix.cpp)
+	restore_correction.cpp adjust_schedule.cpp)
 
 bench-schedule:
 	@mkdir -p build/bench

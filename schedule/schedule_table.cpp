@@ -1,7 +1,7 @@
 #include "schedule/schedule_table.h"
 
 #include "common/decimal.h"
-#include "schedule/file_commit.h"
+#include "common/file_commit.h"
 #include "schedule/schedule_file.h"
 
 #include <cstdlib>

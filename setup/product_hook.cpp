@@ -1,5 +1,6 @@
 #include "setup/product_hook.h"
 
+#include "common/file_commit.h"
 #include "common/path_split.h"
 #include "setup/folders.h"
 #include "setup/install_error.h"
@@ -41,15 +42,15 @@ bool HookProductUninstall(const char* managerFolder, const char* companionPath)
     const bool hooked = CopyLookingForHook(in, out, HookLine(companionScript), &copyWritten);
     const bool readWhole = std::ferror(in) == 0;
     std::fclose(in);
-    written = std::fclose(out) == 0 && written && copyWritten;
+    written = CommitStream(out) && written && copyWritten;
+    written = std::fclose(out) == 0 && written;
     if (hooked) {
         DeleteFileA(temporary);
         return true;
     }
     // The old script stays whole until the new one has taken its name:
     // deleting it first would lose it whenever the rename then failed.
-    if (!written || !readWhole ||
-        !MoveFileExA(temporary, productScript, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!written || !readWhole || !MoveOver(temporary, productScript)) {
         DeleteFileA(temporary);
         SetInstallError(kErrorHook);
         return false;

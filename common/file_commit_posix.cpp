@@ -1,4 +1,4 @@
-#include "schedule/file_commit.h"
+#include "common/file_commit.h"
 
 #include <unistd.h>
 
