@@ -271,7 +271,10 @@ class Session:
         return self.tool("start", name, *args, check=False).rc
 
     def stop_service(self, name):
-        return self.tool("stop", name, check=False).rc
+        result = self.tool("stop", name, check=False)
+        if result.rc != 0:
+            sys.stderr.write("stop %s: %s" % (name, result.stderr.decode(errors="replace")))
+        return result.rc
 
     def control_service(self, name, code):
         """Sends a control; returns (rc, dwCurrentState reported back)."""
