@@ -1,0 +1,342 @@
+"""Faults provoked under Wine, each checked for the same two things: nothing
+of the administrator's is lost, and the failure shows where it should
+(an event, a message box, an exit status) and nowhere else.
+
+The companion: a schedule it may not rewrite, an upsombx.conf it cannot
+read, Merlow absent, Merlow refusing its stop. The installer: an unups.bat
+that cannot be replaced, the package folder vanishing while it copies.
+serovox: the serial port vanishing in the middle of an exchange."""
+
+import os
+import shutil
+import subprocess
+import threading
+import time
+import unittest
+
+import harness
+from test_installer import COPY_FAILED, FAILED, MB_ICONERROR, UNINSTALL_KEY, InstallerCase, companion
+from test_schedule import record
+from test_supervision import STARTED_EVENT, STOPPED_EVENT, SCHEDULE_EVENT, moment, read_log
+
+RUNNING, STOPPED = 4, 1
+MERLOW_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\Merlow"
+
+
+def hold(session, path, mode):
+    """A Windows process keeping path open ("none": no sharing at all;
+    "read": read and write sharing, no delete) until release() is called."""
+    proc = session.spawn(["wine", harness.fixture_path("harness_tool.exe"), "hold",
+                          session.winpath(path), mode],
+                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    line = proc.stdout.readline()
+    assert line == b"held\n", line
+
+    def release():
+        proc.stdin.close()
+        proc.wait(30)
+    return release
+
+
+class CompanionFaults(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.s = s = harness.Session("faults_companion")
+        s.start()
+        cls.folder = folder = s.lay_out_product()
+        for child in ("window_child.exe", "console_child.exe"):
+            shutil.copy(harness.fixture_path(child), folder)
+        cls.exe = s.install_companion(folder)
+        s.own_service("MERLOWSP")
+        assert s.run(cls.exe, "setup").rc == 0
+        cls.children_log = os.path.join(folder, "children.log")
+        cls.merlow_log = os.path.join(folder, "merlow-stub.log")
+        cls.merlow_ini = os.path.join(folder, "merlow-stub.ini")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.s.close()
+
+    def setUp(self):
+        for name in ("children.log", "merlow-stub.log", "merlow-stub.ini", "upstrm.dat"):
+            if os.path.exists(self.path(name)):
+                os.unlink(self.path(name))
+
+    def tearDown(self):
+        s = self.s
+        if os.path.exists(self.merlow_ini):
+            os.unlink(self.merlow_ini)  # lifts a refusal to stop
+        for name in ("MERLOWSP", "Merlow"):
+            if s.service_state(name) not in (None, STOPPED):
+                s.stop_service(name)
+                s.wait_state(name, STOPPED)
+        s.run("taskkill", "/f", "/im", "console_child.exe")
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read()
+
+    def configure(self, config):
+        self.write("upsombx.conf", config.replace("\n", "\r\n").encode("cp932"))
+        self.write("startup.bat", b"@echo off\r\nconsole_child.exe children.log script 100\r\n")
+
+    def boot(self, merlow=True):
+        """A system start as the SCM plays it: MERLOWSP, then Merlow.
+        Returns the events reported from here on, as a callable."""
+        s = self.s
+        before = len(s.event_reports())
+        self.assertEqual(0, s.start_service("MERLOWSP"))
+        self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 30000), "MERLOWSP is not running")
+        if merlow:
+            self.assertEqual(0, s.start_service("Merlow"))
+            self.assertTrue(s.wait_state("Merlow", RUNNING, 30000))
+        return lambda: self.companion_events(before)
+
+    def companion_events(self, before):
+        """Event ids the companion reported (the stand-in reports its own)."""
+        return [e for _, e in self.s.event_reports()[before:]
+                if e in (STARTED_EVENT, STOPPED_EVENT, SCHEDULE_EVENT)]
+
+    def stop_companion(self):
+        s = self.s
+        self.assertEqual(0, s.stop_service("MERLOWSP"))
+        self.assertTrue(s.wait_state("MERLOWSP", STOPPED, 20000), "MERLOWSP did not stop")
+
+    def logged(self, what, timeout=20):
+        """Waits for a child program's line in the children's log."""
+        deadline = time.monotonic() + timeout
+        while moment(read_log(self.children_log), what) is None:
+            if time.monotonic() > deadline:
+                return False
+            time.sleep(0.2)
+        return True
+
+    def child_processes(self):
+        return [p for p in self.s.processes() if p in ("console_child.exe", "window_child.exe")]
+
+    def test_a_schedule_that_may_not_be_rewritten_is_kept_and_the_start_goes_on(self):
+        """Read-only, or a folder that refuses the new file (a directory
+        holds its name): the event that an entry was added is reported, as
+        the entry was found before the rewrite, and every byte stays."""
+        s = self.s
+        self.configure("console_child.exe children.log prog 100\n")
+        s.set_dependencies("Merlow", ["MERLOWSP"])
+        now = int(time.time())
+        schedule = ("%s\r\n%s\r\n" % (record(now - 600, "JST-9", 5, 1, 1, "107,60"),
+                                      record(now + 3600, "JST-9", 6, 0, 1, "200"))).encode("cp932")
+        new_file = self.path("upstrm.dat.new")
+        for fault in ("read-only", "no new file"):
+            with self.subTest(fault):
+                self.write("upstrm.dat", schedule)
+                if fault == "read-only":
+                    s.tool("attrib", s.winpath(self.path("upstrm.dat")), "readonly")
+                else:
+                    os.mkdir(new_file)
+                try:
+                    events = self.boot()
+                    self.assertEqual(schedule, self.read("upstrm.dat"))
+                    self.assertEqual(fault != "read-only", os.path.isdir(new_file))
+                    reported = events()
+                    self.assertEqual([SCHEDULE_EVENT, STARTED_EVENT], reported[:2], reported)
+                    self.assertTrue(self.logged("prog started"))
+                    self.stop_companion()
+                    s.stop_service("Merlow")
+                    s.wait_state("Merlow", STOPPED)
+                finally:
+                    if fault == "read-only":
+                        s.tool("attrib", s.winpath(self.path("upstrm.dat")), "normal")
+                    else:
+                        os.rmdir(new_file)
+
+    def test_b_an_unreadable_upsombx_conf_means_no_programs_and_nothing_else(self):
+        s = self.s
+        self.configure("console_child.exe children.log prog\n")
+        conf = self.read("upsombx.conf")
+        s.set_dependencies("Merlow", ["MERLOWSP"])
+        release = hold(s, self.path("upsombx.conf"), "none")
+        try:
+            events = self.boot()
+        finally:
+            release()
+        log = read_log(self.children_log)
+        self.assertIsNotNone(moment(log, "script started"), log)  # startup.bat still runs
+        self.assertIsNone(moment(log, "prog started"), log)
+        self.assertEqual(conf, self.read("upsombx.conf"))
+        self.assertEqual([STARTED_EVENT], events())
+        self.stop_companion()
+        self.assertEqual([STARTED_EVENT, STOPPED_EVENT], events())
+        self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
+
+    def test_c_without_merlow_the_companion_runs_and_stops_as_usual(self):
+        """Its edits of a service that is not there fail quietly: nothing is
+        created in its place."""
+        s = self.s
+        self.configure("console_child.exe children.log prog\n")
+        s.tool("delete", "Merlow")
+        s.forget_service("Merlow")
+        try:
+            self.assertFalse(s.reg_key_exists(MERLOW_KEY))
+            before = len(s.event_reports())
+            self.assertEqual(0, s.start_service("MERLOWSP", "1"))  # an edit every second
+            self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 30000))
+            self.assertTrue(self.logged("prog started"))
+            time.sleep(3)
+            self.assertEqual(RUNNING, s.service_state("MERLOWSP"))
+            self.stop_companion()
+            self.assertEqual([STARTED_EVENT, STOPPED_EVENT], self.companion_events(before))
+            self.assertFalse(s.reg_key_exists(MERLOW_KEY))
+            self.assertEqual([], self.child_processes())
+        finally:
+            s.lay_out_product()
+
+    def test_d_merlow_refusing_its_stop_is_left_running_with_the_dependency_back(self):
+        """The restart behind the companion cannot happen: no start-up work,
+        the dependency restored all the same, and the companion still stops
+        at once when asked, long before it would give up waiting."""
+        s = self.s
+        self.configure("__waitTimeMERLOW=300\nconsole_child.exe children.log prog\n")
+        with open(self.merlow_ini, "w") as f:
+            f.write("[stub]\r\nRefuseStop=1\r\n")
+        s.set_dependencies("Merlow", [])
+        self.assertEqual(0, s.start_service("Merlow"))
+        self.assertTrue(s.wait_state("Merlow", RUNNING, 30000))
+        self.assertEqual(0, s.start_service("MERLOWSP"))
+        deadline = time.monotonic() + 60
+        while "stop-refused" not in [what for _, what in read_log(self.merlow_log)]:
+            self.assertLess(time.monotonic(), deadline, "the companion never asked Merlow to stop")
+            time.sleep(0.3)
+        time.sleep(2)
+        self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
+        self.assertEqual(RUNNING, s.service_state("Merlow"))
+        stop_asked = time.monotonic()
+        self.stop_companion()
+        self.assertLess(time.monotonic() - stop_asked, 10)
+        self.assertEqual(RUNNING, s.service_state("Merlow"))
+        self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
+        self.assertIsNone(moment(read_log(self.children_log), "prog started"))
+        self.assertEqual([], self.child_processes())
+
+
+class InstallerFaults(InstallerCase):
+    session_name = "faults_installer"
+
+    def test_an_unups_bat_that_cannot_be_replaced_stays_whole(self):
+        """Held open by another program (readable, not replaceable), or
+        read-only: error 2001 in the final box, the product's script byte
+        for byte as it was, the companion installed all the same."""
+        s = self.s
+        for fault in ("held open", "read-only"):
+            with self.subTest(fault):
+                self.setUp()
+                self.lay_out()
+                script = os.path.join(self.product, "unups.bat")
+                self.package(companion())
+                if fault == "held open":
+                    release = hold(s, script, "read")
+                else:
+                    s.tool("attrib", harness.hex_argument(self.win(self.product, "unups.bat")),
+                           "readonly")
+                    release = lambda: s.tool("attrib", harness.hex_argument(
+                        self.win(self.product, "unups.bat")), "normal")
+                try:
+                    box = self.install()
+                finally:
+                    release()
+                self.assertBox(MB_ICONERROR, FAILED % 2001, box)
+                self.assertEqual(self.product_lines, self.read(script))
+                self.assertIsNone(self.read(self.product, "merlowsp.tmp"))
+                s.own_service("MERLOWSP")
+                self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 30000))
+                self.assertEqual(self.companion_script(), self.read(self.product, "unmerlowsp.bat"))
+
+    def test_the_package_folder_vanishing_mid_copy(self):
+        """The copy stops at the first file that is gone: the copy failure
+        box, every file that arrived listed for deletion, nothing
+        registered, nothing hooked, the product's script untouched."""
+        s = self.s
+        self.lay_out()
+        self.package(companion())
+        # Large enough that the folder can go while the first one copies.
+        names = ["part%d.bin" % i for i in range(4)]
+        for name in names:
+            with open(os.path.join(self.s_files, name), "wb") as f:
+                f.truncate(48 << 20)
+        arrived = []
+
+        def vanish_once_copying():
+            deadline = time.monotonic() + 60
+            while time.monotonic() < deadline:
+                present = [n for n in os.listdir(self.manager) if n in names + ["merlowsp.exe"]]
+                if present:
+                    arrived.extend(present)
+                    shutil.rmtree(self.s_files)
+                    return
+                time.sleep(0.005)
+
+        watcher = threading.Thread(target=vanish_once_copying)
+        watcher.start()
+        box = self.install()
+        watcher.join()
+        self.assertTrue(arrived, "the copy was never seen under way")
+        self.assertBox(MB_ICONERROR, COPY_FAILED, box)
+        copied = sorted(n for n in os.listdir(self.manager) if n not in ("merlow.exe", "upsombxfile.bat"))
+        listed = self.deletion_lines()
+        # Every file that arrived can be taken away again by the list; the
+        # list's one extra line is the file that could not be copied.
+        for name in copied:
+            self.assertIn(b'del "%s"\r\n' % self.win(self.manager, name), listed)
+        self.assertEqual(len(copied) + 1, len(listed), (copied, listed))
+        self.assertIsNone(s.service_state("MERLOWSP"))
+        self.assertEqual(self.product_lines, self.read(self.product, "unups.bat"))
+        self.assertIsNone(self.read(self.product, "unmerlowsp.bat"))
+
+
+SCRIPT = {"answers": {"Q1": [[0, "(230.0 "], [5000, "50.0)\r"]], "SILENT": []}}
+
+
+class SerialFaults(unittest.TestCase):
+    """The port's device goes away (a USB adapter pulled out) after the
+    command was sent. The tool never hangs and ends with status 0 as after
+    a read that failed: an answer that had begun is read at the end of its
+    window, by when the device has taken its buffer with it, so the line
+    printed is empty; in a silence it goes on to "no answer."."""
+
+    def run_with_port_lost(self, command, after_ms):
+        with harness.Session("faults_serial", autostart=False) as s:
+            far = s.pty_pair("COM1")
+            socat = s.children[-1]
+            log = os.path.join(s.prefix, "ups.log")
+            s.start_ups_simulator(far, SCRIPT, log)
+            s.start()
+            proc = s.spawn(["wine", harness.product_path("serovox.exe"), command],
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            deadline = time.monotonic() + 30
+            while not (os.path.exists(log) and os.path.getsize(log) > 0):
+                self.assertLess(time.monotonic(), deadline, "the command never reached the UPS")
+                time.sleep(0.01)
+            time.sleep(after_ms / 1000)
+            lost = time.monotonic()
+            harness.end_process(socat)
+            out, err = proc.communicate(timeout=60)
+            return proc.returncode, out, err, time.monotonic() - lost
+
+    def test_port_lost_after_the_answer_began(self):
+        rc, out, err, took = self.run_with_port_lost("Q1", 300)
+        self.assertEqual((0, b"\r\n", b""), (rc, out, err))
+        self.assertLess(took, 5)  # the window's end, not a wait for more
+
+    def test_port_lost_during_the_silence(self):
+        rc, out, err, took = self.run_with_port_lost("SILENT", 300)
+        self.assertEqual((0, b"no answer.\r\n", b""), (rc, out, err))
+        self.assertLess(took, 15)
+
+
+if __name__ == "__main__":
+    unittest.main()
