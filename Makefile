@@ -24,7 +24,7 @@ release:
 	@scripts/release
 
 reproducible-check:
-	@python3 tests/release/test_reproducible.py
+	@scripts/bootstrap && python3 tests/release/test_reproducible.py
 
 clean:
 	rm -rf build
