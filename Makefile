@@ -15,6 +15,17 @@ build:
 dist:
 	@scripts/dist
 
+# The release in build/release/: the dist folder as a zip with SHA256SUMS,
+# Authenticode-signed when SIGN_CERT (and SIGN_KEY, SIGN_PASS,
+# SIGN_TIMESTAMP_URL) are given. reproducible-check builds it twice in two
+# fresh copies of the tree and compares the bytes (make check runs it too).
+.PHONY: release reproducible-check
+release:
+	@scripts/release
+
+reproducible-check:
+	@scripts/bootstrap && python3 tests/release/test_reproducible.py
+
 clean:
 	rm -rf build
 

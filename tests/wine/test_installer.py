@@ -92,10 +92,12 @@ class InstallerCase(unittest.TestCase):
         return self.s.winpath(os.path.join(folder, name)).encode("cp932") if name else \
             (self.s.winpath(folder) + "\\").encode("cp932")
 
-    def package(self, companion_exe, files=True):
-        """C:\\Pkg: the installer beside files\\ holding the companion."""
+    def package(self, companion_exe, files=True, setup_exe=None):
+        """C:\\Pkg: the installer (the built one unless given) beside files\\
+        holding the companion."""
         folder = self.s.drive_c("Pkg")
-        self.setup_exe = harness.install_box_spy(harness.product_path("merlowspsetup.exe"), folder)
+        self.setup_exe = harness.install_box_spy(
+            setup_exe or harness.product_path("merlowspsetup.exe"), folder)
         if files:
             self.s_files = os.path.join(folder, "files")
             harness.install_dependency_substitute(companion_exe, self.s_files)
