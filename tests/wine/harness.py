@@ -267,6 +267,18 @@ class Session:
     def wait_state(self, name, state, timeout_ms=30000):
         return self.tool("waitstate", name, str(state), str(timeout_ms), check=False).rc == 0
 
+    def wait_gone(self, image, timeout=15):
+        """Waits until no process of that image runs. A service reports
+        STOPPED before its process ends; a start in that moment has been seen
+        to leave Wine's SCM sending the new run's controls down the ending
+        process's pipe (ControlService then fails with 109)."""
+        deadline = time.monotonic() + timeout
+        while image in self.processes():
+            if time.monotonic() > deadline:
+                return False
+            time.sleep(0.2)
+        return True
+
     def start_service(self, name, *args):
         return self.tool("start", name, *args, check=False).rc
 

@@ -70,6 +70,7 @@ class CompanionFaults(unittest.TestCase):
             if s.service_state(name) not in (None, STOPPED):
                 s.stop_service(name)
                 s.wait_state(name, STOPPED)
+        s.wait_gone("merlowsp.exe")
         s.run("taskkill", "/f", "/im", "console_child.exe")
 
     def path(self, name):
@@ -108,6 +109,7 @@ class CompanionFaults(unittest.TestCase):
         s = self.s
         self.assertEqual(0, s.stop_service("MERLOWSP"))
         self.assertTrue(s.wait_state("MERLOWSP", STOPPED, 20000), "MERLOWSP did not stop")
+        self.assertTrue(s.wait_gone("merlowsp.exe"))
 
     def logged(self, what, timeout=20):
         """Waits for a child program's line in the children's log."""

@@ -57,6 +57,7 @@ class Supervision(unittest.TestCase):
             if s.service_state(name) not in (None, 1):
                 s.stop_service(name)
                 s.wait_state(name, 1)
+        s.wait_gone("merlowsp.exe")
         # The startup script's child is left alone by the companion; end it here.
         s.run("taskkill", "/f", "/im", "console_child.exe")
 
