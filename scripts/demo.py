@@ -188,7 +188,7 @@ def main():
         @step("serovox against the UPS simulator, then with no UPS answering")
         def _():
             serovox = os.path.join(folder, "serovox.exe")
-            shutil.copy(harness.product_path("serovox.exe"), serovox)
+            shutil.copy(os.path.join(package, "serovox.exe"), serovox)  # the one shipped
             answer = s.run(serovox, "-P0", "Q1")
             say("   serovox -P0 Q1  ->  %r (exit %d)" % (answer.stdout, answer.rc))
             check(answer.rc == 0 and answer.stdout.startswith(b"(230.0"), "the UPS answered")
