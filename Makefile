@@ -47,3 +47,17 @@ bench-schedule:
 	@cd build/win32/tests/schedule && for n in 1000 10000 100000; do \
 		python3 $(CURDIR)/tests/wine/harness.py unit $(CURDIR)/build/win32 schedule_bench.exe $$n || exit 1; \
 	done; python3 $(CURDIR)/tests/wine/harness.py teardown $(CURDIR)/build/win32
+
+# Fuzzing of the portable core: every target of tests/fuzz/ for FUZZ_SECONDS
+# each, one after another, its corpus growing in build/fuzz/corpus/<target>
+# (seeded from tests/fuzz/corpus/). make check runs each for a few seconds.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = $(patsubst tests/fuzz/%_fuzz.cpp,%,$(wildcard tests/fuzz/*_fuzz.cpp))
+.PHONY: fuzz
+
+fuzz:
+	@scripts/bootstrap
+	@cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j$$(nproc) >/dev/null
+	@status=0; for t in $(FUZZ_TARGETS); do \
+		scripts/fuzz-run build/fuzz/tests/fuzz/$${t}_fuzz $$t $(FUZZ_SECONDS) build/fuzz/corpus/$$t || status=1; \
+	done; exit $$status

@@ -38,9 +38,11 @@ int ProductFolderOf(const char* managerFolder, char* destination, std::size_t de
     std::memcpy(folder, managerFolder, length + 1);
     // The last byte can be the trail byte of a double-byte character
     // (ソ is 83 5C); only a backslash that is a character of its own goes.
+    // The test splits into a buffer of the folder's own size: a destination
+    // that holds only the shorter result must not keep the backslash.
+    char whole[kPathBuffer];
     if (length > 0 && folder[length - 1] == '\\' &&
-        DriveAndDirectory(folder, destination, destinationSize) == 0 &&
-        std::strlen(destination) == length)
+        DriveAndDirectory(folder, whole, sizeof whole) == 0 && std::strlen(whole) == length)
         folder[length - 1] = '\0';
     return DriveAndDirectory(folder, destination, destinationSize);
 }

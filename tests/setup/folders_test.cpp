@@ -44,6 +44,16 @@ TEST(ProductFolderOf, RefusesWhatWouldNotFit)
     EXPECT_EQ(std::string(), out);
 }
 
+TEST(ProductFolderOf, FitsWhenOnlyTheParentFits)
+{
+    // "C:\A\" fits in six bytes, the manager folder "C:\A\B\" does not.
+    char out[6] = "x";
+    EXPECT_EQ(0, ProductFolderOf("C:\\A\\B\\", out, sizeof out));
+    EXPECT_EQ(std::string("C:\\A\\"), out);
+    EXPECT_EQ(0, ProductFolderOf("\x83\x5C\\", out, 1));
+    EXPECT_EQ(std::string(), out);
+}
+
 TEST(CompanionPath, JoinsFolderAndProgramName)
 {
     char out[kPathBuffer];
