@@ -15,9 +15,10 @@ import time
 import unittest
 
 import harness
-from test_installer import COPY_FAILED, FAILED, MB_ICONERROR, UNINSTALL_KEY, InstallerCase, companion
+from test_installer import COPY_FAILED, FAILED, MB_ICONERROR, InstallerCase, companion
 from test_schedule import record
-from test_supervision import STARTED_EVENT, STOPPED_EVENT, SCHEDULE_EVENT, moment, read_log
+from test_supervision import (STARTED_EVENT, STOPPED_EVENT, SCHEDULE_EVENT, CompanionCase, moment,
+                              read_log)
 
 RUNNING, STOPPED = 4, 1
 MERLOW_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\Merlow"
@@ -38,40 +39,20 @@ def hold(session, path, mode):
     return release
 
 
-class CompanionFaults(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.s = s = harness.Session("faults_companion")
-        s.start()
-        cls.folder = folder = s.lay_out_product()
-        for child in ("window_child.exe", "console_child.exe"):
-            shutil.copy(harness.fixture_path(child), folder)
-        cls.exe = s.install_companion(folder)
-        s.own_service("MERLOWSP")
-        assert s.run(cls.exe, "setup").rc == 0
-        cls.children_log = os.path.join(folder, "children.log")
-        cls.merlow_log = os.path.join(folder, "merlow-stub.log")
-        cls.merlow_ini = os.path.join(folder, "merlow-stub.ini")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.s.close()
+class CompanionFaults(CompanionCase):
+    session_name = "faults_companion"
 
     def setUp(self):
-        for name in ("children.log", "merlow-stub.log", "merlow-stub.ini", "upstrm.dat"):
+        super().setUp()
+        self.merlow_ini = self.path("merlow-stub.ini")
+        for name in ("merlow-stub.ini", "upstrm.dat"):
             if os.path.exists(self.path(name)):
                 os.unlink(self.path(name))
 
     def tearDown(self):
-        s = self.s
         if os.path.exists(self.merlow_ini):
             os.unlink(self.merlow_ini)  # lifts a refusal to stop
-        for name in ("MERLOWSP", "Merlow"):
-            if s.service_state(name) not in (None, STOPPED):
-                s.stop_service(name)
-                s.wait_state(name, STOPPED)
-        s.wait_gone("merlowsp.exe")
-        s.run("taskkill", "/f", "/im", "console_child.exe")
+        super().tearDown()
 
     def path(self, name):
         return os.path.join(self.folder, name)
@@ -119,9 +100,6 @@ class CompanionFaults(unittest.TestCase):
                 return False
             time.sleep(0.2)
         return True
-
-    def child_processes(self):
-        return [p for p in self.s.processes() if p in ("console_child.exe", "window_child.exe")]
 
     def test_a_schedule_that_may_not_be_rewritten_is_kept_and_the_start_goes_on(self):
         """Read-only, or a folder that refuses the new file (a directory

@@ -28,10 +28,15 @@ def moment(log, prefix):
 
 
 
-class Supervision(unittest.TestCase):
+class CompanionCase(unittest.TestCase):
+    """One session per class: the stand-in Merlow in its folder, the child
+    fixtures beside it and the companion registered there."""
+
+    session_name = "companion"
+
     @classmethod
     def setUpClass(cls):
-        cls.s = s = harness.Session("supervision")
+        cls.s = s = harness.Session(cls.session_name)
         s.start()
         cls.folder = folder = s.lay_out_product()
         for child in ("window_child.exe", "console_child.exe"):
@@ -61,14 +66,18 @@ class Supervision(unittest.TestCase):
         # The startup script's child is left alone by the companion; end it here.
         s.run("taskkill", "/f", "/im", "console_child.exe")
 
+    def child_processes(self):
+        return [p for p in self.s.processes() if p in ("console_child.exe", "window_child.exe")]
+
+
+class Supervision(CompanionCase):
+    session_name = "supervision"
+
     def configure(self, config, script="@echo off\r\nconsole_child.exe children.log script\r\n"):
         with open(os.path.join(self.folder, "upsombx.conf"), "w", newline="\r\n") as f:
             f.write(config)
         with open(os.path.join(self.folder, "startup.bat"), "w", newline="") as f:
             f.write(script)
-
-    def child_processes(self):
-        return [p for p in self.s.processes() if p in ("console_child.exe", "window_child.exe")]
 
     def test_a_dependency_in_place_start_up_work_comes_before_merlow(self):
         s = self.s
