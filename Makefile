@@ -61,3 +61,12 @@ fuzz:
 	@status=0; for t in $(FUZZ_TARGETS); do \
 		scripts/fuzz-run build/fuzz/tests/fuzz/$${t}_fuzz $$t $(FUZZ_SECONDS) build/fuzz/corpus/$$t || status=1; \
 	done; exit $$status
+
+# Soak of the companion (never part of check): CYCLES start and stop cycles
+# of MERLOWSP under Wine in one session, checked after each; prints figures.
+CYCLES ?= 100
+
+.PHONY: soak
+soak:
+	@cmake --preset win32 >/dev/null && cmake --build --preset win32 -j$$(nproc) --target merlowsp fixtures >/dev/null
+	@MERLOWSP_BUILD=$(CURDIR)/build/win32 PYTHONDONTWRITEBYTECODE=1 python3 tests/wine/soak_companion.py $(CYCLES)

@@ -268,10 +268,9 @@ class Session:
         return self.tool("waitstate", name, str(state), str(timeout_ms), check=False).rc == 0
 
     def wait_gone(self, image, timeout=15):
-        """Waits until no process of that image runs. A service reports
-        STOPPED before its process ends; a start in that moment has been seen
-        to leave Wine's SCM sending the new run's controls down the ending
-        process's pipe (ControlService then fails with 109)."""
+        """Waits until no process of that image runs: a service reports
+        STOPPED a moment before its process ends, and a test that counts
+        processes or starts the service again waits for that end."""
         deadline = time.monotonic() + timeout
         while image in self.processes():
             if time.monotonic() > deadline:
@@ -323,6 +322,16 @@ class Session:
     def processes(self):
         out = self.tool("procs").stdout.decode("cp932", "replace")
         return [line.split(" ", 1)[1].strip() for line in out.splitlines() if " " in line]
+
+    def process_table(self):
+        """(pid, parent pid, handle count, working set in bytes, image name) of
+        every process of the session; -1 where a figure can't be had."""
+        rows = []
+        for line in self.tool("procstat").stdout.decode("cp932", "replace").splitlines():
+            fields = line.split(" ", 4)
+            if len(fields) == 5:
+                rows.append((*(int(x) for x in fields[:4]), fields[4].strip()))
+        return rows
 
     # -- the product's stand-in ----------------------------------------------------
     def lay_out_product(self, version="5.0.0.0", display="Merlow"):
