@@ -234,8 +234,10 @@ class Soak:
         children = {(row[0], row[4]) for row in fresh if row[1] == pid}
         programs = sorted(name for _, name in children if name != "cmd.exe")
         # Each console child has a console host of its own, as on Windows.
+        # A windowed child may start the desktop's explorer.exe, which stays.
         child_pids = {child for child, name in children if name != "cmd.exe"}
-        children |= {(row[0], row[4]) for row in fresh if row[1] in child_pids}
+        children |= {(row[0], row[4]) for row in fresh
+                     if row[1] in child_pids and row[4].lower() == "conhost.exe"}
         # quick has ended within its wait; the script's child is cmd's.
         expected = ["console_child.exe"] * 2 + ["window_child.exe"] * 2
         if programs != expected:
@@ -264,8 +266,10 @@ class Soak:
         # startup.bat's cmd.exe is left alone by design (it ends on its own).
         survivors = [row for row in after if (row[0], row[4]) in children and row[4] != "cmd.exe"]
         strays = [row for row in after if row[4] in CHILD_IMAGES]
-        if survivors or strays:
-            self.fail(n, "child programs left after the stop: %r" % (survivors or strays))
+        if survivors:
+            self.fail(n, "children of the companion left after the stop: %r" % survivors)
+        if strays:
+            self.fail(n, "child programs running after the stop: %r" % strays)
 
         dependencies = s.dependencies("Merlow")
         if dependencies != ["MERLOWSP"]:
