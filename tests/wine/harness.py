@@ -5,8 +5,13 @@ cloned cheaply per test group with hard links; each group runs its own
 persistent wineserver with code page 932 and a fixed time zone, and ends
 every process it started, by its id, when it closes, also after a failure.
 
+A test that is killed (CTest's time-out, or by hand) cannot clean up after
+itself: every clone records its owner and the helpers it started, the
+wineservers linger only a minute without clients, and the next run's
+template step ends what a dead run left behind and removes its clones.
+
 Run as a script it manages the shared prefixes for CTest:
-    harness.py template BUILD    create the template once
+    harness.py template BUILD    create the template once; reap dead runs
     harness.py unit BUILD EXE..  run a unit-test executable in the unit prefix
     harness.py teardown BUILD    end the unit prefix's wineserver
 """
@@ -26,9 +31,21 @@ LOCALE = "ja_JP.UTF-8"  # gives Wine's processes ANSI code page 932
 # Windows C runtime also reads (Wine hands TZ on to the Windows side).
 TIME_ZONE = "JST-9"
 SERVICE_TRACE = "-all,fixme+advapi,trace+eventlog,trace+msgbox,err+all"
+# Seconds a persistent wineserver outlives its last client: a dead test's
+# server does not stay for ever.
+SERVER_LINGER = 60
+PID_RECORD = ".harness-pids"  # in each clone: "owner|helper PID START-TIME" lines
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_DIR = os.path.dirname(os.path.dirname(HERE))
+
+
+def _end_on_sigterm(signum, _frame):
+    # A test ended by hand or by CTest still runs its atexit clean-up.
+    sys.exit(128 + signum)
+
+
+signal.signal(signal.SIGTERM, _end_on_sigterm)
 
 
 def build_dir():
@@ -104,6 +121,66 @@ def clone_prefix(template, dest):
     os.unlink(os.path.join(dest, ".ready"))
 
 
+def _start_time(pid):
+    """The kernel's start time of a process (to tell a reused pid apart), or None."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[19]
+    except (OSError, IndexError):
+        return None
+
+
+def record_pid(prefix, kind, pid):
+    """Notes a process that belongs to a clone, for reap_dead_runs."""
+    with open(os.path.join(prefix, PID_RECORD), "a") as f:
+        f.write("%s %d %s\n" % (kind, pid, _start_time(pid)))
+
+
+def _recorded(prefix):
+    try:
+        with open(os.path.join(prefix, PID_RECORD)) as f:
+            rows = [line.split() for line in f]
+    except OSError:
+        return []
+    return [(kind, int(pid), start) for kind, pid, start in (r for r in rows if len(r) == 3)]
+
+
+def _same_process(pid, start):
+    return start != "None" and _start_time(pid) == start
+
+
+def reap_dead_runs(build):
+    """Ends what tests that were killed left behind, and removes their clones.
+
+    A clone whose owner (the test process) is gone is dead: its recorded
+    helpers (socat, Xvfb, simulators) are ended by pid, its Windows
+    processes with its wineserver, and the clone is removed. Returns the
+    number of clones reaped.
+    """
+    run_dir = os.path.join(build, "wine", "run")
+    if not os.path.isdir(run_dir):
+        return 0
+    reaped = 0
+    for name in sorted(os.listdir(run_dir)):
+        prefix = os.path.join(run_dir, name)
+        records = _recorded(prefix)
+        if any(kind == "owner" and _same_process(pid, start) for kind, pid, start in records):
+            continue
+        for kind, pid, start in records:
+            if kind == "helper" and _same_process(pid, start):
+                for kill in (lambda: os.killpg(pid, signal.SIGKILL), lambda: os.kill(pid, signal.SIGKILL)):
+                    try:
+                        kill()
+                        break
+                    except (ProcessLookupError, PermissionError):
+                        continue
+        if os.path.exists(os.path.join(prefix, "system.reg")):
+            _wineserver(base_env(prefix), "-k")
+        shutil.rmtree(prefix, ignore_errors=True)
+        reaped += 1
+    return reaped
+
+
 def append_registry(reg_file, key, values):
     """Adds a key to a stopped prefix's registry file (before the session starts).
 
@@ -146,6 +223,7 @@ class Session:
         self.started = False
         self.closed = False
         clone_prefix(self.template, self.prefix)
+        record_pid(self.prefix, "owner", os.getpid())
         atexit.register(self.close)
 
     # -- session -------------------------------------------------------------
@@ -234,6 +312,7 @@ class Session:
         env.update(kwargs.pop("env", {}))
         proc = subprocess.Popen(argv, env=env, start_new_session=True, **kwargs)
         self.children.append(proc)
+        record_pid(self.prefix, "helper", proc.pid)
         return proc
 
     def tool(self, *args, check=True, timeout=120):
@@ -307,21 +386,49 @@ class Session:
         """Replaces the whole list; Wine would wipe it on a NULL list anyway."""
         self.tool("setdeps", name, *entries)
 
+    def wait_dependencies(self, name, entries, timeout=30):
+        """Polls until the dependency list is exactly entries."""
+        deadline = time.monotonic() + timeout
+        while self.dependencies(name) != entries:
+            if time.monotonic() > deadline:
+                return False
+            time.sleep(0.2)
+        return True
+
     def watch_service(self, name, milliseconds):
-        """Spawns a watcher; its output is one line per change:
-        (Unix ms, state, checkpoint, wait hint, type, controls accepted)."""
-        return self.spawn(["wine", fixture_path("harness_tool.exe"), "watch", name,
+        """Spawns a watcher and returns once it watches; its output is one
+        line per change: (Unix ms, state, checkpoint, wait hint, type,
+        controls accepted)."""
+        proc = self.spawn(["wine", fixture_path("harness_tool.exe"), "watch", name,
                            str(milliseconds)], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        ready = proc.stdout.readline()
+        assert ready == b"watching\n", ready
+        return proc
 
     @staticmethod
     def watched(proc):
-        """The rows a watch_service process printed, once it has ended."""
-        out, _ = proc.communicate(timeout=120)
+        """The rows a watch_service process printed; a watch still under way
+        is ended first (every row is flushed as it is seen)."""
+        end_process(proc)
+        out = proc.stdout.read()
         return [tuple(int(x) for x in line.split()) for line in out.decode().splitlines()]
 
     def processes(self):
+        return [image for _, image in self.process_ids()]
+
+    def process_ids(self):
+        """(pid, image name) of every Windows process of the session."""
         out = self.tool("procs").stdout.decode("cp932", "replace")
-        return [line.split(" ", 1)[1].strip() for line in out.splitlines() if " " in line]
+        return [(int(pid), image.strip()) for pid, _, image in
+                (line.partition(" ") for line in out.splitlines() if " " in line)]
+
+    def end_windows_processes(self, *images):
+        """Ends, each by its own pid, the processes of these images that a
+        test left running on purpose (never by image name: that could hit
+        processes of the product)."""
+        for pid, image in self.process_ids():
+            if image in images:
+                self.run("taskkill", "/f", "/pid", str(pid))
 
     def process_table(self):
         """(pid, parent pid, handle count, working set in bytes, image name) of
@@ -385,6 +492,35 @@ class Session:
             reports.append((int(m.group(1), 16), int(m.group(2), 16)))
         return reports
 
+    def event_records(self):
+        """(type, id, source, [insertion strings]) of each ReportEvent call
+        in the services' trace. Wine's event log is a stub that keeps
+        nothing: the source is the one its thread last registered, and the
+        strings follow the call's own trace line on that thread."""
+        sources, records, open_record = {}, [], {}
+        for line in self.trace().splitlines():
+            m = re.match(r"([0-9a-f]{4}):", line)
+            if not m:
+                continue
+            thread = m.group(1)
+            m = re.search(r'RegisterEventSourceA \([^,]*,"(.*)"\)', line)
+            if m:
+                sources[thread] = m.group(1)
+                continue
+            m = re.search(r"fixme:advapi:ReportEventW \([^,]*,0x([0-9a-f]+),0x[0-9a-f]+,"
+                          r"0x([0-9a-f]+),[^,]*,0x([0-9a-f]+)", line)
+            if m:
+                record = (int(m.group(1), 16), int(m.group(2), 16), sources.get(thread), [])
+                records.append(record)
+                open_record[thread] = (record, int(m.group(3), 16))
+                continue
+            m = re.search(r'trace:eventlog:ReportEventW L"(.*)"$', line)
+            if m and thread in open_record:
+                record, count = open_record[thread]
+                if len(record[3]) < count:
+                    record[3].append(m.group(1))
+        return records
+
     # -- display and message boxes --------------------------------------------------
     def _start_xvfb(self):
         for number in range(90, 140):
@@ -393,6 +529,7 @@ class Session:
             proc = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "800x600x24",
                                      "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
                                     stderr=subprocess.DEVNULL, start_new_session=True)
+            record_pid(self.prefix, "helper", proc.pid)
             deadline = time.monotonic() + 15
             while time.monotonic() < deadline and proc.poll() is None:
                 if os.path.exists("/tmp/.X11-unix/X%d" % number):
@@ -553,7 +690,7 @@ def read_box_spy(log):
 # -- CTest entry points ------------------------------------------------------------------
 def start_session(env, log=subprocess.DEVNULL):
     """Makes the session's first process a known one (see Session.start)."""
-    _wineserver(env, "-p")
+    _wineserver(env, "-p%d" % SERVER_LINGER)
     subprocess.run(["wine", "cmd", "/c", "exit"], env=env, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=log, check=True, timeout=300)
 
@@ -574,6 +711,13 @@ def main(argv):
     command, build = argv[1], os.path.abspath(argv[2])
     if command == "template":
         started = time.monotonic()
+        reaped = reap_dead_runs(build)
+        if reaped:
+            print("reaped %d clone(s) that dead runs left behind" % reaped)
+        unit = os.path.join(build, "wine", "unit")
+        if os.path.exists(unit):  # a run that ended without its teardown
+            _wineserver(base_env(unit), "-k")
+            shutil.rmtree(unit, ignore_errors=True)
         ensure_template(build)
         print("wine template ready in %.1f s" % (time.monotonic() - started))
         return 0
