@@ -30,13 +30,22 @@ class RunningService(unittest.TestCase):
         if s.service_state("MERLOWSP") not in (None, 1):
             s.stop_service("MERLOWSP")
             s.wait_state("MERLOWSP", 1)
+        # The next start needs the old process gone, not only STOPPED.
+        self.assertTrue(s.wait_gone("merlowsp.exe", 60))
 
     def start(self, *args):
         self.assertEqual(0, self.s.start_service("MERLOWSP", *args))
-        self.assertTrue(self.s.wait_state("MERLOWSP", 4, 30000))
+        self.assertTrue(self.s.wait_state("MERLOWSP", 4, 60000))
+
+    def stop(self):
+        s = self.s
+        self.assertEqual(0, s.stop_service("MERLOWSP"))
+        self.assertTrue(s.wait_state("MERLOWSP", 1, 30000))
+        self.assertTrue(s.wait_gone("merlowsp.exe", 60))
 
     def test_controls_from_running_and_paused(self):
         s = self.s
+        before = len(s.event_records())
         self.start()
         self.assertEqual((0, 7), s.control_service("MERLOWSP", 2))   # PAUSE
         self.assertEqual(7, s.service_state("MERLOWSP"))
@@ -45,24 +54,26 @@ class RunningService(unittest.TestCase):
         self.assertEqual((0, 4), s.control_service("MERLOWSP", 128))  # user-defined
         self.assertEqual((0, 7), s.control_service("MERLOWSP", 2))
         self.assertEqual((0, 1), s.control_service("MERLOWSP", 1))   # STOP from PAUSED
-        self.assertTrue(s.wait_state("MERLOWSP", 1, 10000))
-        deadline = time.monotonic() + 10
-        while "merlowsp.exe" in s.processes() and time.monotonic() < deadline:
-            time.sleep(0.2)
-        self.assertNotIn("merlowsp.exe", s.processes())
-        events = s.event_reports()
-        self.assertEqual(1, events.count((4, STARTED)))  # once per start
-        self.assertIn((4, STOPPED), events)
-        self.assertLess(events.index((4, STARTED)), events.index((4, STOPPED)))
+        self.assertTrue(s.wait_state("MERLOWSP", 1, 30000))
+        self.assertTrue(s.wait_gone("merlowsp.exe", 60), "the process outlives STOPPED")
+        events = s.event_records()[before:]
+        # Once per start, from the companion's own source, with its one
+        # insertion string.
+        self.assertEqual([(4, STARTED, "MERLOWSP", ["MERLOWSP"]),
+                          (4, STOPPED, "MERLOWSP", ["MERLOWSP"])],
+                         [e for e in events if e[1] in (STARTED, STOPPED)])
 
     def test_reported_record_and_the_pump_left_running(self):
         s = self.s
         # Dependency missing: Init leaves the pump re-sending the record, so
         # the checkpoint keeps growing after RUNNING, about 19 times a second.
         s.set_dependencies("Merlow", [])
-        watcher = s.watch_service("MERLOWSP", 4000)
-        time.sleep(1.0)
+        watcher = s.watch_service("MERLOWSP", 300000)
         self.start()
+        # Watch the pump for a while after RUNNING.
+        deadline = time.monotonic() + 3
+        while time.monotonic() < deadline:
+            self.assertEqual(4, s.service_state("MERLOWSP"))
         rows = s.watched(watcher)
         self.assertTrue(rows, "the watcher saw nothing")
         # The SCM's own START_PENDING (checkpoint 0) precedes the service's
@@ -77,7 +88,9 @@ class RunningService(unittest.TestCase):
         self.assertGreater(span, 1000)
         rate = (running[-1][1] - running[0][1]) * 1000.0 / span
         print("pump after RUNNING: %.1f reports/s over %d ms" % (rate, span))
-        self.assertGreater(rate, 10)
+        # Still pumping, never faster than one report per 50 ms sleep; a busy
+        # machine only stretches the sleeps, so there is no lower bound.
+        self.assertGreater(running[-1][1], running[0][1])
         self.assertLess(rate, 21)
 
     def test_start_parameter_sets_the_check_period(self):
@@ -87,20 +100,28 @@ class RunningService(unittest.TestCase):
         s.set_dependencies("Merlow", ["Alpha", "MERLOWSP"])
         self.start("0")
         s.set_dependencies("Merlow", ["Alpha"])
-        time.sleep(2.5)
-        self.assertEqual(["Alpha", "MERLOWSP"], s.dependencies("Merlow"))
-        s.stop_service("MERLOWSP")
-        s.wait_state("MERLOWSP", 1)
+        self.assertTrue(s.wait_dependencies("Merlow", ["Alpha", "MERLOWSP"], 30))
+        self.stop()
 
-        # Without a parameter the period is 60 s: nothing is restored in
-        # seconds that hold no multiple of 60.
-        while time.time() % 60 > 50:
-            time.sleep(1)
+        # Without a parameter the period is 60 s: the dependency is put back
+        # in the second whose time is a multiple of 60, and in no other.
         self.start()
+        while not 2 <= time.time() % 60 < 55:  # clear of the next multiple
+            time.sleep(0.2)
         s.set_dependencies("Merlow", ["Alpha"])
-        time.sleep(2.5)
-        if time.time() % 60 > 3:
-            self.assertEqual(["Alpha"], s.dependencies("Merlow"))
+        removed = time.time()
+        boundary = (int(removed) // 60 + 1) * 60
+        while s.dependencies("Merlow") == ["Alpha"]:
+            # The loop looks at the clock about once a second; a pass that a
+            # busy machine delays past the whole second waits for the next one.
+            self.assertLess(time.time(), boundary + 90, "never put back")
+            time.sleep(0.2)
+        restored = time.time()
+        self.assertEqual(["Alpha", "MERLOWSP"], s.dependencies("Merlow"))
+        # Leeway for the moment the list was read.
+        self.assertTrue(any(b - 1 <= restored <= b + 10 for b in (boundary, boundary + 60)),
+                        (removed, restored))
+        print("period 60: removed at :%02d, put back at :%02d" % (removed % 60, restored % 60))
 
 
 class MessageTable(unittest.TestCase):
