@@ -346,6 +346,16 @@ class Session:
     def wait_state(self, name, state, timeout_ms=30000):
         return self.tool("waitstate", name, str(state), str(timeout_ms), check=False).rc == 0
 
+    def wait_unregistered(self, name, timeout=30):
+        """Waits until the SCM no longer knows the service: a deleted service
+        stays until the last handle to it is closed."""
+        deadline = time.monotonic() + timeout
+        while self.service_state(name) is not None:
+            if time.monotonic() > deadline:
+                return False
+            time.sleep(0.2)
+        return True
+
     def wait_gone(self, image, timeout=15):
         """Waits until no process of that image runs: a service reports
         STOPPED a moment before its process ends, and a test that counts
@@ -471,6 +481,15 @@ class Session:
             self.tool("regset", key, value, kind, *data)
         else:
             self.tool("regset", key, value, kind, str(data))
+
+    def reg_tree(self, key):
+        """Every value below key as sorted (subkey path, name, type, hex data)
+        rows, or None when the key does not exist."""
+        result = self.tool("regdump", key, check=False)
+        if result.rc != 0:
+            return None
+        return sorted(tuple(line.split("|", 3)) for line in
+                      result.stdout.decode("cp932", "replace").splitlines())
 
     def reg_key_exists(self, key):
         return self.tool("regkey", key, check=False).rc == 0

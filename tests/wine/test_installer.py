@@ -59,11 +59,15 @@ class InstallerCase(unittest.TestCase):
 
     def setUp(self):
         s = self.s
-        for name in ("MERLOWSP", "Merlow"):
+        for name, image in (("MERLOWSP", "merlowsp.exe"), ("Merlow", "merlow.exe")):
             if s.service_state(name) is not None:
-                s.stop_service(name)
-                s.wait_state(name, 1, 15000)
+                if s.service_state(name) != 1:
+                    s.stop_service(name)
+                    s.wait_state(name, 1, 30000)
+                # Registered again next: the old process must be gone first.
+                self.assertTrue(s.wait_gone(image, 60), "%s outlives its stop" % image)
                 s.tool("delete", name, check=False)
+                self.assertTrue(s.wait_unregistered(name), "%s is still registered" % name)
             s.forget_service(name)
         for folder in ("Ombrix", "Pkg"):
             shutil.rmtree(s.drive_c(folder), ignore_errors=True)
@@ -110,14 +114,22 @@ class InstallerCase(unittest.TestCase):
         log = os.path.join(s.prefix, "boxes-%d.log" % self.runs)
         proc = s.spawn(["wine", self.setup_exe], env={"MERLOWSP_BOXSPY_LOG": s.winpath(log)},
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        shown = s.read_message_box("SetUp")
-        self.assertEqual(0, proc.wait(60))
+        shown = s.read_message_box("SetUp", timeout_ms=180000)
+        self.assertEqual(0, proc.wait(120))
         boxes = harness.read_box_spy(log)
         self.assertEqual(1, len(boxes), boxes)
         owner, flags, caption, text = boxes[0]
         self.assertEqual((0, b"SetUp"), (owner, caption))
         self.assertEqual(shown, text, "the box on screen shows what was passed")
         return flags, text
+
+    def machine_state(self):
+        """What an installer run may change outside the files: both services
+        as the SCM reports them and their keys, and the uninstall key."""
+        s = self.s
+        return {name: (s.service_config(name) if s.service_state(name) is not None else None,
+                       s.reg_tree("HKLM\\SYSTEM\\CurrentControlSet\\Services\\" + name))
+                for name in ("Merlow", "MERLOWSP")} | {"uninstall": s.reg_tree(UNINSTALL_KEY)}
 
     def assertBox(self, icon, text, box):
         self.assertEqual((icon, text.encode("cp932")), box)  # MB_OK is 0

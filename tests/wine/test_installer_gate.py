@@ -8,6 +8,7 @@ import unittest
 import harness
 from test_installer import (COMPLETED, COPY_FAILED, MB_ICONERROR, MB_ICONINFORMATION,
                             MB_ICONWARNING, MERLOW_KEY, NEWER, NO_FOLDER, NOT_NEEDED, SAME,
+                            UNINSTALL_KEY,
                             InstallerCase, companion, snapshot)
 
 
@@ -15,14 +16,23 @@ class Gate(InstallerCase):
     session_name = "installer_gate"
 
     def untouched(self, box_icon, box_text):
-        """The run shows its box and changes no file."""
+        """The run shows its box and changes nothing: no file, no service's
+        configuration (start type, dependencies, display name), no
+        registry key."""
         s = self.s
-        before = (sorted(os.listdir(s.drive_c())), snapshot(s.drive_c("Ombrix")),
-                  snapshot(s.drive_c("Pkg")))
+        files = (sorted(os.listdir(s.drive_c())), snapshot(s.drive_c("Ombrix")),
+                 snapshot(s.drive_c("Pkg")))
+        machine = self.machine_state()
         self.assertBox(box_icon, box_text, self.install())
-        self.assertEqual(before, (sorted(os.listdir(s.drive_c())), snapshot(s.drive_c("Ombrix")),
-                                  snapshot(s.drive_c("Pkg"))))
-        self.assertIsNone(s.service_state("MERLOWSP"))
+        self.assertEqual(files, (sorted(os.listdir(s.drive_c())), snapshot(s.drive_c("Ombrix")),
+                                 snapshot(s.drive_c("Pkg"))))
+        self.assertEqual(machine, self.machine_state())
+
+    def lay_out(self, **kwargs):
+        """The product with its uninstall key, which a refusal leaves alone."""
+        super().lay_out(**kwargs)
+        self.s.reg_set(UNINSTALL_KEY, "UninstallString", "sz",
+                       harness.hex_argument(self.win(self.product, "unups.bat")))
 
     def test_without_merlow_only_the_warning(self):
         self.package(companion())
@@ -54,7 +64,12 @@ class Gate(InstallerCase):
             with self.subTest(installed=installed, offered=offered):
                 self.setUp()
                 self.lay_out()
-                harness.install_dependency_substitute(companion(installed), self.manager)
+                exe = harness.install_dependency_substitute(companion(installed), self.manager)
+                # Registered as an administrator may have left it: auto
+                # start, under another display name, Merlow depending on it.
+                self.s.create_service("MERLOWSP", harness.hex_argument(
+                    self.s.winpath(exe).encode("cp932")), start_type=2, display="Companion")
+                self.s.set_dependencies("Merlow", ["Alpha", "MERLOWSP"])
                 self.package(companion(offered))
                 self.untouched(MB_ICONINFORMATION, text)
 
