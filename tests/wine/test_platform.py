@@ -1,6 +1,5 @@
 """The build's executables are real 32-bit Windows programs that load
-without MinGW DLLs, carry the version resource, and the dependency
-substitute shows the real list where Wine's SCM hides it."""
+without MinGW DLLs and carry the version resource."""
 
 import os
 import struct
@@ -85,28 +84,6 @@ class UnderWine(unittest.TestCase):
             self.assertEqual(description, info["FileDescription"], exe)
             self.assertEqual("MERLOWSP", info["ProductName"], exe)
             self.assertEqual(exe, info["OriginalFilename"], exe)
-
-    def test_stand_in_services_carry_their_build_time_versions(self):
-        for version in ("4.99.0.0", "5.0.0.0", "6.1.0.0"):
-            stub = harness.fixture_path(os.path.join("merlow-" + version, "merlow.exe"))
-            out = self.session.tool("version", stub).stdout.decode()
-            self.assertIn("file=%s\n" % version, out)
-
-    def test_dependency_substitute_shows_the_list_that_wine_hides(self):
-        s = self.session
-        s.create_service("DepProbe", s.winpath(harness.fixture_path("console_child.exe")))
-        s.set_dependencies("DepProbe", ["Alpha", "MERLOWSP"])
-        self.assertEqual(["Alpha", "MERLOWSP"], s.dependencies("DepProbe"))
-        plain = s.run(harness.fixture_path("deplist.exe"), "DepProbe")
-        # Wine's gap, kept visible: if it ever closes, the substitute can go.
-        self.assertEqual(b"display=DepProbe\r\n", plain.stdout)
-        probe = harness.install_dependency_substitute(harness.fixture_path("deplist.exe"),
-                                                      s.drive_c("deplist"))
-        substituted = s.run(probe, "DepProbe")
-        self.assertEqual((0, b"Alpha\r\nMERLOWSP\r\ndisplay=DepProbe\r\n"),
-                         (substituted.rc, substituted.stdout))
-        s.set_dependencies("DepProbe", [])
-        self.assertEqual(b"display=DepProbe\r\n", s.run(probe, "DepProbe").stdout)
 
 
 if __name__ == "__main__":
