@@ -66,6 +66,15 @@ fuzz:
 # of MERLOWSP under Wine in one session, checked after each; prints figures.
 CYCLES ?= 100
 
+# The Wine integration tests RUNS times while LOAD busy processes occupy
+# the processors; prints per test how many runs failed (never part of check).
+RUNS ?= 5
+LOAD ?= 2
+
+.PHONY: stress-check
+stress-check:
+	@scripts/stress-check $(RUNS) $(LOAD)
+
 .PHONY: soak
 soak:
 	@cmake --preset win32 >/dev/null && cmake --build --preset win32 -j$$(nproc) --target merlowsp fixtures >/dev/null
