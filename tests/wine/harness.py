@@ -343,7 +343,7 @@ class Session:
         result = self.tool("state", name, check=False)
         return int(result.stdout) if result.rc == 0 else None
 
-    def wait_state(self, name, state, timeout_ms=30000):
+    def wait_state(self, name, state, timeout_ms=60000):
         return self.tool("waitstate", name, str(state), str(timeout_ms), check=False).rc == 0
 
     def wait_unregistered(self, name, timeout=30):

@@ -185,7 +185,7 @@ class Soak:
         for name in ("Merlow", "MERLOWSP"):
             if self.s.service_state(name) not in (None, 1):
                 self.s.stop_service(name)
-                if not self.s.wait_state(name, 1, 20000):
+                if not self.s.wait_state(name, 1, 60000):
                     return False
         self.baseline = {row[0] for row in self.s.process_table()}
         try:
@@ -204,13 +204,13 @@ class Soak:
         events_before = len(s.event_reports())
         started_at = time.time()
         begun = time.monotonic()
-        if s.start_service("MERLOWSP", CHECK_PERIOD) != 0 or not s.wait_state("MERLOWSP", 4, 30000):
+        if s.start_service("MERLOWSP", CHECK_PERIOD) != 0 or not s.wait_state("MERLOWSP", 4, 60000):
             self.fail(n, "MERLOWSP did not reach RUNNING (state %r)" % s.service_state("MERLOWSP"))
             return self.recover()
         to_running = time.monotonic() - begun
         running_at = time.time()
         begun = time.monotonic()
-        if s.start_service("Merlow") != 0 or not s.wait_state("Merlow", 4, 30000):
+        if s.start_service("Merlow") != 0 or not s.wait_state("Merlow", 4, 60000):
             self.fail(n, "Merlow did not reach RUNNING")
             return self.recover()
         merlow_running = time.monotonic() - begun
@@ -243,12 +243,12 @@ class Soak:
         if programs != expected:
             self.fail(n, "children of the companion while running: %r" % programs)
 
-        if self.stop("Merlow").rc != 0 or not s.wait_state("Merlow", 1, 30000):
+        if self.stop("Merlow").rc != 0 or not s.wait_state("Merlow", 1, 60000):
             self.fail(n, "Merlow did not stop")
             return self.recover()
         begun = time.monotonic()
         stop = self.stop("MERLOWSP")
-        if stop.rc != 0 or not s.wait_state("MERLOWSP", 1, 30000):
+        if stop.rc != 0 or not s.wait_state("MERLOWSP", 1, 60000):
             self.fail(n, "MERLOWSP did not reach STOPPED: stop control %s, state %r after %.1f s"
                       % (stop.stderr.decode(errors="replace").strip() or "accepted",
                          s.service_state("MERLOWSP"), time.monotonic() - begun))

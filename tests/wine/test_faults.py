@@ -73,10 +73,10 @@ class CompanionFaults(CompanionCase):
         s = self.s
         before = len(s.event_reports())
         self.assertEqual(0, s.start_service("MERLOWSP"))
-        self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 30000), "MERLOWSP is not running")
+        self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 60000), "MERLOWSP is not running")
         if merlow:
             self.assertEqual(0, s.start_service("Merlow"))
-            self.assertTrue(s.wait_state("Merlow", RUNNING, 30000))
+            self.assertTrue(s.wait_state("Merlow", RUNNING, 60000))
         return lambda: self.companion_events(before)
 
     def companion_events(self, before):
@@ -87,7 +87,7 @@ class CompanionFaults(CompanionCase):
     def stop_companion(self):
         s = self.s
         self.assertEqual(0, s.stop_service("MERLOWSP"))
-        self.assertTrue(s.wait_state("MERLOWSP", STOPPED, 20000), "MERLOWSP did not stop")
+        self.assertTrue(s.wait_state("MERLOWSP", STOPPED, 60000), "MERLOWSP did not stop")
         self.assertTrue(s.wait_gone("merlowsp.exe"))
 
     def test_a_schedule_that_may_not_be_rewritten_is_kept_and_the_start_goes_on(self):
@@ -154,7 +154,7 @@ class CompanionFaults(CompanionCase):
             self.assertFalse(s.reg_key_exists(MERLOW_KEY))
             before = len(s.event_reports())
             self.assertEqual(0, s.start_service("MERLOWSP", "1"))  # an edit every second
-            self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 30000))
+            self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 60000))
             self.assertTrue(self.logged("prog started"))
             # A few periods of failing edits: it keeps running and creates nothing.
             watched_until = time.monotonic() + 3
@@ -178,7 +178,7 @@ class CompanionFaults(CompanionCase):
             f.write("[stub]\r\nRefuseStop=1\r\n")
         s.set_dependencies("Merlow", [])
         self.assertEqual(0, s.start_service("Merlow"))
-        self.assertTrue(s.wait_state("Merlow", RUNNING, 30000))
+        self.assertTrue(s.wait_state("Merlow", RUNNING, 60000))
         self.assertEqual(0, s.start_service("MERLOWSP"))
         deadline = time.monotonic() + 60
         while "stop-refused" not in [what for _, what in read_log(self.merlow_log)]:
@@ -225,7 +225,7 @@ class InstallerFaults(InstallerCase):
                 self.assertEqual(self.product_lines, self.read(script))
                 self.assertIsNone(self.read(self.product, "merlowsp.tmp"))
                 s.own_service("MERLOWSP")
-                self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 30000))
+                self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 60000))
                 self.assertEqual(self.companion_script(), self.read(self.product, "unmerlowsp.bat"))
 
     def test_a_package_file_that_cannot_be_read_stops_the_copy(self):

@@ -24,7 +24,7 @@ class Cycle(InstallerCase):
         """The companion copied, registered, depended on and running."""
         s = self.s
         s.own_service("MERLOWSP")
-        self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 30000), "MERLOWSP is not running")
+        self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 60000), "MERLOWSP is not running")
         config = s.service_config("MERLOWSP")
         self.assertEqual(("272", "2", self.win(self.manager, "merlowsp.exe").decode("cp932")),
                          (config["type"], config["start"], config["path"]))
@@ -92,7 +92,7 @@ class Cycle(InstallerCase):
                 self.package(companion("1.10.0.0"))
                 self.assertBox(MB_ICONERROR, (FAILED % code), self.install())
                 s.own_service("MERLOWSP")
-                self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 30000))
+                self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 60000))
                 self.assertEqual("1.10.0.0", self.installed_version())
                 self.assertEqual("2" if previous else "3", s.service_config("Merlow")["start"])
                 if unups:

@@ -40,7 +40,7 @@ class RunningService(unittest.TestCase):
     def stop(self):
         s = self.s
         self.assertEqual(0, s.stop_service("MERLOWSP"))
-        self.assertTrue(s.wait_state("MERLOWSP", 1, 30000))
+        self.assertTrue(s.wait_state("MERLOWSP", 1, 60000))
         self.assertTrue(s.wait_gone("merlowsp.exe", 60))
 
     def test_controls_from_running_and_paused(self):
@@ -54,7 +54,7 @@ class RunningService(unittest.TestCase):
         self.assertEqual((0, 4), s.control_service("MERLOWSP", 128))  # user-defined
         self.assertEqual((0, 7), s.control_service("MERLOWSP", 2))
         self.assertEqual((0, 1), s.control_service("MERLOWSP", 1))   # STOP from PAUSED
-        self.assertTrue(s.wait_state("MERLOWSP", 1, 30000))
+        self.assertTrue(s.wait_state("MERLOWSP", 1, 60000))
         self.assertTrue(s.wait_gone("merlowsp.exe", 60), "the process outlives STOPPED")
         events = s.event_records()[before:]
         # Once per start, from the companion's own source, with its one

@@ -30,9 +30,9 @@ class StandInService(unittest.TestCase):
 
             before = int(time.time() * 1000)
             self.assertEqual(0, s.start_service("Merlow"))
-            self.assertTrue(s.wait_state("Merlow", 4, 20000))
+            self.assertTrue(s.wait_state("Merlow", 4, 60000))
             self.assertEqual(0, s.stop_service("Merlow"))
-            self.assertTrue(s.wait_state("Merlow", 1, 20000))
+            self.assertTrue(s.wait_state("Merlow", 1, 60000))
 
             log = read_log(os.path.join(folder, "merlow-stub.log"))
             self.assertEqual(["start Merlow", "running", "stop-requested", "stopped"],

@@ -170,7 +170,7 @@ class SignedRelease(InstallerCase):
         """What an installation left: service, dependency, files, scripts."""
         s = self.s
         s.own_service("MERLOWSP")
-        self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 30000), "MERLOWSP is not running")
+        self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 60000), "MERLOWSP is not running")
         config = s.service_config("MERLOWSP")
         merlow = s.service_config("Merlow")
         self.assertEqual(read(os.path.join(self.s_files, "merlowsp.exe")),

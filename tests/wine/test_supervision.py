@@ -140,7 +140,7 @@ class Supervision(CompanionCase):
         before = len(s.event_records())
         stop_asked = int(time.time() * 1000)
         self.assertEqual(0, s.stop_service("MERLOWSP"))
-        self.assertTrue(s.wait_state("MERLOWSP", 1, 20000))
+        self.assertTrue(s.wait_state("MERLOWSP", 1, 60000))
         self.assertGreaterEqual(int(time.time() * 1000) - stop_asked, 1000)  # the grace time
         self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
         self.assertIn((4, STOPPED_EVENT, "MERLOWSP", ["MERLOWSP"]), s.event_records()[before:])
@@ -156,10 +156,10 @@ class Supervision(CompanionCase):
                        "console_child.exe children.log quick 300,5000\n")
         s.set_dependencies("Merlow", [])
         self.assertEqual(0, s.start_service("Merlow"))
-        self.assertTrue(s.wait_state("Merlow", 4, 30000))
+        self.assertTrue(s.wait_state("Merlow", 4, 60000))
         companion_start = int(time.time() * 1000)
         self.assertEqual(0, s.start_service("MERLOWSP", "2"))
-        self.assertTrue(s.wait_state("MERLOWSP", 4, 30000))
+        self.assertTrue(s.wait_state("MERLOWSP", 4, 60000))
 
         deadline = time.monotonic() + 60
         while time.monotonic() < deadline:
@@ -189,15 +189,15 @@ class Supervision(CompanionCase):
                        "console_child.exe children.log blocker,-1\n")
         s.set_dependencies("Merlow", [])
         self.assertEqual(0, s.start_service("Merlow"))
-        self.assertTrue(s.wait_state("Merlow", 4, 30000))
+        self.assertTrue(s.wait_state("Merlow", 4, 60000))
         self.assertEqual(0, s.start_service("MERLOWSP"))
-        self.assertTrue(s.wait_state("MERLOWSP", 4, 30000))
+        self.assertTrue(s.wait_state("MERLOWSP", 4, 60000))
         # The blocker logs once it runs; the run thread then waits on it
         # (it never ends), so the stop comes during the start-up work.
         self.assertTrue(self.logged(["blocker started", "win started"], 60),
                         "the start-up work never began")
         self.assertEqual(0, s.stop_service("MERLOWSP"))
-        self.assertTrue(s.wait_state("MERLOWSP", 1, 30000))
+        self.assertTrue(s.wait_state("MERLOWSP", 1, 60000))
         log = read_log(self.children_log)
         self.assertIsNotNone(moment(log, "win closed"), log)
         self.assertIsNone(moment(log, "blocker exited"), log)  # ended by the companion
@@ -215,7 +215,7 @@ class Supervision(CompanionCase):
         s.set_dependencies("Merlow", ["MERLOWSP"])
         before = len(s.event_reports())
         self.assertEqual(0, s.start_service("MERLOWSP"))
-        self.assertTrue(s.wait_state("MERLOWSP", 4, 30000))
+        self.assertTrue(s.wait_state("MERLOWSP", 4, 60000))
         with open(schedule, "rb") as f:
             lines = [line.split(";") for line in f.read().decode("cp932").splitlines()]
         os.unlink(schedule)
