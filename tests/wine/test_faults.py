@@ -71,7 +71,7 @@ class CompanionFaults(CompanionCase):
         """A system start as the SCM plays it: MERLOWSP, then Merlow.
         Returns the events reported from here on, as a callable."""
         s = self.s
-        before = len(s.event_reports())
+        before = len(s.event_records())
         self.assertEqual(0, s.start_service("MERLOWSP"))
         self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 60000), "MERLOWSP is not running")
         if merlow:
@@ -80,9 +80,13 @@ class CompanionFaults(CompanionCase):
         return lambda: self.companion_events(before)
 
     def companion_events(self, before):
-        """Event ids the companion reported (the stand-in reports its own)."""
-        return [e for _, e in self.s.event_reports()[before:]
-                if e in (STARTED_EVENT, STOPPED_EVENT, SCHEDULE_EVENT)]
+        """Event ids the companion reported (the stand-in reports its own),
+        each checked for its source and its one insertion string."""
+        ours = [record for record in self.s.event_records()[before:]
+                if record[1] in (STARTED_EVENT, STOPPED_EVENT, SCHEDULE_EVENT)]
+        for record in ours:
+            self.assertEqual(("MERLOWSP", ["MERLOWSP"]), record[2:], record)
+        return [record[1] for record in ours]
 
     def stop_companion(self):
         s = self.s
@@ -152,7 +156,7 @@ class CompanionFaults(CompanionCase):
         s.forget_service("Merlow")
         try:
             self.assertFalse(s.reg_key_exists(MERLOW_KEY))
-            before = len(s.event_reports())
+            before = len(s.event_records())
             self.assertEqual(0, s.start_service("MERLOWSP", "1"))  # an edit every second
             self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 60000))
             self.assertTrue(self.logged("prog started"))
