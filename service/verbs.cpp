@@ -75,11 +75,16 @@ int RunSetupVerb()
     unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     if (!manager)
         return Say(MSG_TEXT_CANNOT_OPEN_SCM, 1);
+    // The SCM runs an unquoted image path with a blank by trying each
+    // blank-separated prefix in turn ("C:\Ombrix.exe" before "C:\Ombrix
+    // Soft\..."), as LocalSystem: such a path goes in double quotes.
+    char imagePath[MAX_PATH + 2];
+    std::snprintf(imagePath, sizeof imagePath, std::strchr(path, ' ') ? "\"%s\"" : "%s", path);
     const char* name = currentService->ServiceName();
     unique_schandle service(CreateServiceA(
         manager.get(), name, name, SERVICE_ALL_ACCESS,
         SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS, SERVICE_AUTO_START,
-        SERVICE_ERROR_NORMAL, path, nullptr, nullptr, nullptr, nullptr, nullptr));
+        SERVICE_ERROR_NORMAL, imagePath, nullptr, nullptr, nullptr, nullptr, nullptr));
     if (!service)
         return Say(MSG_TEXT_REGISTRATION_ERROR, 2);
     std::fputs(path, stdout);

@@ -3,7 +3,7 @@
 #include "common/unique_handle.h"
 
 bool ReadRegistryString(HKEY root, const char* keyPath, const char* value, char* destination,
-                        DWORD size)
+                        DWORD size, DWORD* type)
 {
     destination[0] = '\0';
     HKEY raw = nullptr;
@@ -11,7 +11,7 @@ bool ReadRegistryString(HKEY root, const char* keyPath, const char* value, char*
         return false;
     unique_hkey key(raw);
     DWORD length = size;
-    if (RegQueryValueExA(key.get(), value, nullptr, nullptr, reinterpret_cast<BYTE*>(destination),
+    if (RegQueryValueExA(key.get(), value, nullptr, type, reinterpret_cast<BYTE*>(destination),
                          &length) != ERROR_SUCCESS) {
         destination[0] = '\0';
         return false;

@@ -2,6 +2,7 @@
 
 #include "common/program_directory.h"
 #include "common/run_hidden.h"
+#include "supervision/program_command.h"
 #include "supervision/startup_config.h"
 
 #include <cstdio>
@@ -11,8 +12,8 @@
 namespace {
 
 // The program directory (up to 259 bytes) joined with a program text (up
-// to 255 bytes) and the end byte.
-constexpr size_t kCommandLineSize = MAX_PATH + kFieldSize;
+// to 255 bytes), two quotes and the end byte.
+constexpr size_t kCommandLineSize = MAX_PATH + kFieldSize + 2;
 
 }  // namespace
 
@@ -51,7 +52,7 @@ int LaunchChildPrograms(ChildProcess* children, LONG* count)
         if (lines[i].programText[0] == '\0')
             continue;  // an unusable line: an entry with null handles
         char commandLine[kCommandLineSize];
-        std::snprintf(commandLine, sizeof commandLine, "%s%s", directory, lines[i].programText);
+        JoinProgramCommandLine(directory, lines[i].programText, commandLine, sizeof commandLine);
         RunHidden(commandLine, directory[0] ? directory : nullptr, &children[i].process);
     }
     *count = read;

@@ -24,7 +24,7 @@ TEST(ProductFolderOf, IsTheParentOfTheManagerFolder)
     EXPECT_EQ("C:\\", ProductFolder("C:\\Ombrix\\"));
     EXPECT_EQ("C:", ProductFolder("C:\\"));
     EXPECT_EQ("", ProductFolder("Merlow\\"));
-    // A folder taken from a quoted ImagePath keeps its quote.
+    // A quote is an ordinary character here (ImagePath is unquoted before).
     EXPECT_EQ("\"C:\\Ombrix\\", ProductFolder("\"C:\\Ombrix\\Merlow\\"));
 }
 

@@ -1,0 +1,169 @@
+"""Installs where products really live: a folder with blanks, where a
+program planted at each blank-separated prefix of a path must never run,
+and a Merlow whose ImagePath is in double quotes or REG_EXPAND_SZ."""
+
+import os
+import shutil
+import time
+import unittest
+
+import harness
+from test_installer import (COMPLETED, MB_ICONINFORMATION, MERLOW_KEY, InstallerCase,
+                            companion)
+from test_supervision import moment, read_log
+
+RUNNING = 4
+PLANTED_LOG = "planted.log"
+
+
+def cp932(text):
+    return text.encode("cp932")
+
+
+def wait_for(condition, timeout=60):
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.2)
+    return True
+
+
+class FolderCase(InstallerCase):
+    """Installer runs in product folders of other shapes than C:\\Ombrix."""
+
+    folders = ("Ombrix Soft", "Ombrix.exe", "Program Files\\Ombrix", PLANTED_LOG)
+
+    def setUp(self):
+        super().setUp()
+        for name in self.folders:
+            path = self.s.drive_c(*name.split("\\"))
+            if os.path.isdir(path):
+                shutil.rmtree(path)
+            elif os.path.exists(path):
+                os.unlink(path)
+
+    def register_merlow(self, image_path):
+        """Registers Merlow anew with this command line (CP932 bytes): Wine's
+        SCM keeps what it was created with and never rereads ImagePath."""
+        s = self.s
+        s.tool("delete", "Merlow")
+        s.forget_service("Merlow")
+        s.create_service("Merlow", harness.hex_argument(image_path), display="Merlow UPS Manager")
+
+    def start_up_files(self):
+        """upsombx.conf and startup.bat in the UPS manager folder, with the
+        child fixture beside them; returns the children's log."""
+        shutil.copy(harness.fixture_path("console_child.exe"), self.manager)
+        with open(os.path.join(self.manager, "upsombx.conf"), "wb") as f:
+            f.write(b"console_child.exe children.log prog 1,5000\r\n")
+        with open(os.path.join(self.manager, "startup.bat"), "wb") as f:
+            f.write(b"@echo off\r\nconsole_child.exe children.log script 1\r\n")
+        return os.path.join(self.manager, "children.log")
+
+    def assertCompanionRunning(self):
+        """Installed, registered (in quotes where the path has a blank) and running."""
+        s = self.s
+        image_path = self.win(self.manager, "merlowsp.exe")
+        if b" " in image_path:
+            image_path = b'"%s"' % image_path
+        s.own_service("MERLOWSP")
+        self.assertTrue(s.wait_state("MERLOWSP", RUNNING, 30000), "MERLOWSP is not running")
+        self.assertEqual(image_path.decode("cp932"), s.service_config("MERLOWSP")["path"])
+        self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
+        self.assertEqual(self.expected_deletion_lines("merlowsp.exe", "depsubst.dll"),
+                         self.deletion_lines())
+
+
+class Blanks(FolderCase):
+    session_name = "install_blanks"
+
+    def test_a_only_the_companion_and_its_programs_run(self):
+        s = self.s
+        self.lay_out(product="Ombrix Soft/Merlow UPS")
+        merlow = self.win(self.manager, "merlow.exe")
+        self.register_merlow(b'"%s"' % merlow)
+        # C:\Ombrix Soft\Merlow UPS\Merlow\...: the SCM and CreateProcessA
+        # would try C:\Ombrix.exe and C:\Ombrix Soft\Merlow.exe first.
+        for planted in (s.drive_c("Ombrix.exe"), s.drive_c("Ombrix Soft", "Merlow.exe")):
+            shutil.copy(harness.fixture_path("planted.exe"), planted)
+        children_log = self.start_up_files()
+
+        self.package(companion())
+        self.assertBox(MB_ICONINFORMATION, COMPLETED, self.install())
+        self.assertCompanionRunning()
+        self.assertEqual(self.companion_script(), self.read(self.product, "unmerlowsp.bat"))
+        self.assertEqual(self.hook_block() + self.product_lines, self.read(self.product, "unups.bat"))
+
+        # Merlow starts after the companion, as the SCM would start it.
+        self.assertEqual(0, s.start_service("Merlow"))
+        self.assertTrue(s.wait_state("Merlow", RUNNING, 30000), "Merlow is not running")
+        self.assertTrue(wait_for(lambda: moment(read_log(children_log), "script started")),
+                        read_log(children_log))
+        log = read_log(children_log)
+        for name in ("prog", "script"):
+            started = [what for _, what in log if what.startswith(name + " started")]
+            self.assertEqual(1, len(started), log)
+            self.assertTrue(started[0].endswith(" cwd=" + s.winpath(self.manager)), started)
+        self.assertIsNotNone(moment(log, "prog started show=0 "), log)  # hidden
+        self.assertIsNotNone(moment(log, "prog exited"), log)
+        self.assertFalse(os.path.exists(s.drive_c(PLANTED_LOG)),
+                         self.read(s.drive_c(PLANTED_LOG)))
+
+        # The product's uninstall takes the companion away, from the same folder.
+        result = self.run_batch(b'cmd /c "%s"\r\n' % self.win(self.product, "unups.bat"))
+        self.assertEqual(0, result.rc, result)
+        self.assertIsNone(s.service_state("MERLOWSP"))
+        s.forget_service("MERLOWSP")
+        self.assertEqual(sorted(["merlow.exe", "console_child.exe", "upsombx.conf", "startup.bat",
+                                 "children.log", "merlow-stub.log"]),
+                         sorted(os.listdir(self.manager)))
+        self.assertFalse(os.path.exists(s.drive_c(PLANTED_LOG)))
+
+    def test_b_setup_quotes_only_a_path_with_a_blank(self):
+        s = self.s
+        for folder in ("Ombrix\\Merlow", "Ombrix Soft\\Merlow"):
+            with self.subTest(folder):
+                exe = s.install_companion(s.drive_c(*folder.split("\\")))
+                exe_win = cp932(s.winpath(exe))
+                s.own_service("MERLOWSP")
+                result = s.run(exe, "setup")
+                # The line says the bare path, as before.
+                self.assertEqual((0, exe_win + cp932("の登録に成功しました\n")),
+                                 (result.rc, result.stdout))
+                expected = b'"%s"' % exe_win if b" " in exe_win else exe_win
+                self.assertEqual(expected.decode("cp932"), s.service_config("MERLOWSP")["path"])
+                self.assertEqual(0, s.run(exe, "delete").rc)
+                s.forget_service("MERLOWSP")
+
+
+class ImagePaths(FolderCase):
+    session_name = "install_image_paths"
+
+    def installs_into_manager_folder(self, kind, image_path):
+        s = self.s
+        s.reg_set(MERLOW_KEY, "ImagePath", kind, harness.hex_argument(image_path))
+        self.package(companion())
+        self.assertBox(MB_ICONINFORMATION, COMPLETED, self.install())
+        self.assertCompanionRunning()
+        self.assertEqual(self.companion_script(), self.read(self.product, "unmerlowsp.bat"))
+
+    def test_quoted_image_path_with_arguments(self):
+        self.lay_out(product="Program Files/Ombrix")
+        self.installs_into_manager_folder(
+            "sz", b'"%s" -service "D:\\x y\\z"' % self.win(self.manager, "merlow.exe"))
+
+    def test_expandable_image_path(self):
+        # Under Program Files, not "Program Files (x86)": the SCM expands
+        # %ProgramFiles% natively, although the installer is a 32-bit program.
+        self.lay_out(product="Program Files/Ombrix")
+        self.installs_into_manager_folder("expand", b"%ProgramFiles%\\Ombrix\\Merlow\\merlow.exe")
+
+    def test_expandable_and_quoted_image_path(self):
+        self.lay_out(product="Ombrix Soft")
+        self.installs_into_manager_folder(
+            "expand", b'"%SystemDrive%\\Ombrix Soft\\Merlow\\merlow.exe" -service')
+
+
+if __name__ == "__main__":
+    unittest.main()
