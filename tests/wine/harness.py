@@ -623,8 +623,11 @@ class Session:
         script_path = log + ".script.json"
         with open(script_path, "w") as f:
             json.dump(script, f)
-        return self.spawn([sys.executable, os.path.join(SOURCE_DIR, "tests", "fixtures", "ups_sim.py"),
-                           device, script_path, log])
+        proc = self.spawn([sys.executable, os.path.join(SOURCE_DIR, "tests", "fixtures", "ups_sim.py"),
+                           device, script_path, log], stdout=subprocess.PIPE)
+        ready = proc.stdout.readline()
+        assert ready == b"ready\n", "the UPS simulator did not start: %r" % ready
+        return proc
 
 
 def end_process(proc, grace=3.0):

@@ -67,8 +67,11 @@ class Serovox(unittest.TestCase):
                                   stderr=subprocess.PIPE)
         first_line = proc.stdout.readline()
         appeared = time.time() * 1000
-        rest, err = proc.communicate(timeout=120)
-        result = harness.Result(proc.returncode, first_line + rest, err)
+        # Through the same buffered readers: communicate() would read the
+        # pipes beneath them and lose what readline() buffered.
+        out = first_line + proc.stdout.read()
+        err = proc.stderr.read()
+        result = harness.Result(proc.wait(120), out, err)
         # Each command is logged once its carriage return has arrived; the
         # run's last bytes reach the simulator before the tool can end.
         raw = self._read(".raw")[raw_before:]
