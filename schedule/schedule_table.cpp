@@ -1,5 +1,6 @@
 #include "schedule/schedule_table.h"
 
+#include "common/dbcs.h"
 #include "common/decimal.h"
 #include "common/file_commit.h"
 #include "schedule/schedule_file.h"
@@ -11,6 +12,7 @@
 namespace {
 
 constexpr char kNewFileSuffix[] = ".new";
+constexpr std::size_t kMaxPathLength = 259;  // MAX_PATH less the end byte
 constexpr std::size_t kUnreadStart = 65536;
 
 struct CloseFile {
@@ -218,6 +220,18 @@ int ScheduleTable::Save(const char* path)
         return 0;
     std::memcpy(fresh.get(), path, length);
     std::memcpy(fresh.get() + length, kNewFileSuffix, sizeof kNewFileSuffix);
+    if (length + sizeof kNewFileSuffix - 1 > kMaxPathLength) {
+        // The path with ".new" would not fit MAX_PATH: the new file takes
+        // the path with its last character made "~", as long as the path
+        // itself. A stale one from a crash is emptied by "w" like any other.
+        std::size_t last = 0;
+        for (std::size_t at = 0; at < length; at += static_cast<std::size_t>(CharacterLength(path + at)))
+            last = at;
+        const char mark = length - last == 1 && path[last] == '~' ? '_' : '~';
+        for (std::size_t at = last; at < length; ++at)
+            fresh[at] = mark;
+        fresh[length] = '\0';
+    }
 
     std::FILE* stream = std::fopen(fresh.get(), "w");
     if (stream == nullptr)
@@ -225,7 +239,9 @@ int ScheduleTable::Save(const char* path)
     bool written = WriteAll(stream);
     written = CommitStream(stream) && written;
     written = std::fclose(stream) == 0 && written;
-    if (!written || !MoveOver(fresh.get(), path)) {
+    // Replaced by a rename, the file would get the new one's attributes
+    // and security, the folder's defaults, instead of its own.
+    if (!written || !MoveOverKeeping(fresh.get(), path)) {
         std::remove(fresh.get());
         return 0;
     }

@@ -39,8 +39,10 @@ public:
     int WritePending(std::FILE* stream, const ScheduleRecord& record);
     // Rewrites the file: every record in file order with the pending entry
     // before the first later one, then the text Load kept. The lines go to
-    // a new file beside it that replaces the old one only once all of them
-    // reached the disk. 1 or 0; after a 0 the old file is as it was.
+    // a new file beside it (the path with ".new", or with its last character
+    // made "~" where that would exceed MAX_PATH) that replaces the old one,
+    // keeping its attributes and security, only once all of them reached
+    // the disk. 1 or 0; after a 0 the old file is as it was.
     int Save(const char* path);
 
     // The restore-time correction (restore_correction.cpp). Times are
