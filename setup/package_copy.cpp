@@ -53,7 +53,9 @@ bool CopyPackageFiles(const char* sourceFolder, const char* targetFolder, char* 
         listed = std::fwrite(line.data(), 1, line.size(), list) == line.size();
     }
     // A list cut short (a full disk) would leave copied files, the
-    // companion among them, behind at uninstall.
+    // companion among them, behind at uninstall. The flush is checked on
+    // its own: not every C runtime's fclose reports a failed one.
+    listed = std::fflush(list) == 0 && listed;
     listed = std::fclose(list) == 0 && listed;
     if (!listed) {
         SetInstallError(kErrorBatchFile);
