@@ -100,5 +100,60 @@ class Stops(CompanionCase):
         self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
 
 
+
+class FailedCreations(CompanionCase):
+    """Resources that run out inside the companion, provoked by a test-only
+    KERNEL32 in its process (the shipped bytes but the import name)."""
+
+    session_name = "failed_creations"
+
+    def setUp(self):
+        super().setUp()
+        self.addCleanup(self.s.run, "taskkill", "/f", "/im", "window_child.exe")
+
+    def use_kernel32(self, proxy):
+        self.addCleanup(self.s.install_companion, self.folder)
+        harness.install_with_proxy(self.exe, self.folder, "kernel32.dll", proxy)
+
+    def configure(self, config):
+        Stops.configure(self, config)
+
+    def test_a_run_thread_that_cannot_be_made_ends_the_service(self):
+        """Reported RUNNING without it, the companion would never report
+        its start nor keep the dependency: it ends, with what Init started
+        closed."""
+        s = self.s
+        self.configure("console_child.exe children.log forever\n")
+        s.set_dependencies("Merlow", ["MERLOWSP"])
+        self.use_kernel32("thrdfail.dll")
+        self.assertEqual(0, s.start_service("MERLOWSP"))
+        self.assertTrue(s.wait_state("MERLOWSP", STOPPED, 30000), s.service_state("MERLOWSP"))
+        self.assertTrue(s.wait_gone("merlowsp.exe"))
+        self.assertIn("forever started", [w.split(" show=")[0] for _, w in read_log(self.children_log)])
+        self.assertEqual([], self.child_processes())
+        self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
+
+    def test_without_its_events_a_stop_closes_nothing_the_run_thread_waits_on(self):
+        """The stop comes while the restart's start-up work waits for a
+        program without end: with no event to end or see the end of that
+        wait, its programs are left as they are."""
+        s = self.s
+        self.configure("__waitTimeMERLOW=0\n"
+                       "window_child.exe children.log win\n"
+                       "console_child.exe children.log blocker,-1\n")
+        self.use_kernel32("evntfail.dll")
+        Stops.start_with_the_dependency_missing(self)
+        deadline = time.monotonic() + 60
+        while not any(w.startswith("blocker started") for _, w in read_log(self.children_log)):
+            self.assertLess(time.monotonic(), deadline, "the start-up work never began")
+            time.sleep(0.2)
+        self.assertEqual(0, s.stop_service("MERLOWSP"))
+        self.assertTrue(s.wait_state("MERLOWSP", STOPPED, 30000))
+        self.assertTrue(s.wait_gone("merlowsp.exe"))
+        log = [w for _, w in read_log(self.children_log)]
+        self.assertNotIn("win closed", log)
+        self.assertEqual(["console_child.exe", "window_child.exe"], sorted(self.child_processes()))
+
+
 if __name__ == "__main__":
     unittest.main()
