@@ -105,6 +105,24 @@ int ScheduleTable::ParseLine(const char* line, ScheduleRecord* record)
     return result;
 }
 
+namespace {
+
+// Whether the file holds a 0x1A byte, where reading in text mode ends it
+// for the Windows runtime. 1 or 0; -1 when it cannot be read.
+int HoldsEndOfFileMark(const char* path)
+{
+    unique_file file(std::fopen(path, "rb"));
+    if (!file)
+        return -1;
+    char chunk[16384];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;)
+        if (std::memchr(chunk, 0x1A, got) != nullptr)
+            return 1;
+    return std::ferror(file.get()) ? -1 : 0;
+}
+
+}  // namespace
+
 int ScheduleTable::Load(const char* path)
 {
     maxSerial1 = 0;
@@ -112,6 +130,11 @@ int ScheduleTable::Load(const char* path)
     unique_file file(std::fopen(path, "r"));
     if (!file)
         return 0;
+    // What follows a 0x1A would never be read, and so lost in the rewrite.
+    if (HoldsEndOfFileMark(path) != 0) {
+        loadedInPart_ = true;
+        return 0;
+    }
     LineReader reader(file.get());
     char line[kScheduleLineRead];
     int length = 0;

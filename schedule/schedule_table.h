@@ -32,8 +32,8 @@ public:
     // or, from the first line that cannot be one (an empty line, one too
     // long, one with a NUL byte or an over-long action) to the end, as
     // text that Save writes back unchanged. 0 when the file cannot be
-    // opened or read, or memory ran out: Save then refuses, so that no
-    // line is lost.
+    // opened or read, holds a 0x1A byte (where text mode would end it), or
+    // memory ran out: Save then refuses, so that no line is lost.
     int Load(const char* path);
     // Writes the record's line when it is present. 1, or 0 when the write failed.
     int WritePending(std::FILE* stream, const ScheduleRecord& record);
