@@ -59,7 +59,7 @@ class Stops(CompanionCase):
         s.set_dependencies("Merlow", [])
         before = len(s.event_reports())
 
-        watcher = s.watch_service("MERLOWSP", 10000)
+        watcher = s.watch_service("MERLOWSP", 20000)
         self.assertTrue(watcher.stdout.readline())  # watching: the pump's checkpoints
         stop_asked = int(time.time() * 1000)
         self.assertEqual(0, s.stop_service("MERLOWSP"))
