@@ -36,14 +36,14 @@ void Launch(char* commandLine, DWORD waitMs)
 // Registers the companion: "setup" is waited for (bounded) and has to end
 // with 0. A registration that failed (for instance MERLOWSP registered
 // from another folder) or did not end in time stores 3000; the installer
-// goes on all the same, as it does after its other failures.
+// goes on all the same, as it does after its other failures. A "setup"
+// that cannot be started at all (an empty package) is not looked at, as
+// before.
 void Register(char* commandLine, DWORD waitMs)
 {
     PROCESS_INFORMATION process;
-    if (!RunHidden(commandLine, nullptr, &process)) {
-        SetInstallError(kErrorRegistration);
+    if (!RunHidden(commandLine, nullptr, &process))
         return;
-    }
     unique_handle processHandle(process.hProcess);
     unique_handle threadHandle(process.hThread);
     DWORD exitCode = 1;
