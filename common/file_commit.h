@@ -13,3 +13,10 @@ int CommitStream(std::FILE* stream);
 // step. 1 or 0; after a 0 both are as they were. On Windows a target with
 // the read-only attribute is never replaced.
 int MoveOver(const char* source, const char* target);
+
+// MoveOver for a file that is rewritten in place of itself: the target's
+// attributes and security descriptor (owner, group, DACL) are first given
+// to source, as a rename would otherwise give the file those of the new
+// one, made with the folder's defaults. 1 or 0; after a 0 target is as it
+// was (a volume that keeps no security is not a failure).
+int MoveOverKeeping(const char* source, const char* target);

@@ -1,5 +1,6 @@
 #include "common/file_commit.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 int CommitStream(std::FILE* stream)
@@ -10,4 +11,12 @@ int CommitStream(std::FILE* stream)
 int MoveOver(const char* source, const char* target)
 {
     return std::rename(source, target) == 0 ? 1 : 0;
+}
+
+int MoveOverKeeping(const char* source, const char* target)
+{
+    struct stat status;
+    if (stat(target, &status) == 0 && chmod(source, status.st_mode & 07777) != 0)
+        return 0;
+    return MoveOver(source, target);
 }

@@ -4,6 +4,8 @@
 
 #include <io.h>
 
+#include <vector>
+
 int CommitStream(std::FILE* stream)
 {
     return std::fflush(stream) == 0 && _commit(_fileno(stream)) == 0 ? 1 : 0;
@@ -20,4 +22,39 @@ int MoveOver(const char* source, const char* target)
     // The runtime's rename refuses an existing target; this replaces it
     // and returns only once the move is on the disk.
     return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 1 : 0;
+}
+
+int MoveOverKeeping(const char* source, const char* target)
+{
+    const DWORD attributes = GetFileAttributesA(target);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return MoveOver(source, target);
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return 0;
+
+    const SECURITY_INFORMATION what =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD needed = 0;
+    GetFileSecurityA(target, what, nullptr, 0, &needed);
+    if (needed != 0) {
+        std::vector<char> descriptor(needed);
+        if (!GetFileSecurityA(target, what, descriptor.data(), needed, &needed))
+            return 0;
+        // An owner other than the service's own can need a privilege it
+        // does not hold; the group and the DACL are what grant access.
+        if (!SetFileSecurityA(source, what, descriptor.data()) &&
+            !SetFileSecurityA(source, GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                              descriptor.data()) &&
+            GetLastError() != ERROR_NOT_SUPPORTED)
+            return 0;
+    } else if (GetLastError() != ERROR_NOT_SUPPORTED) {
+        return 0;
+    }
+
+    const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                     FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                                     FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY);
+    if (!SetFileAttributesA(source, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL))
+        return 0;
+    return MoveOver(source, target);
 }

@@ -1,5 +1,6 @@
 #include "schedule/schedule_table.h"
 
+#include "common/dbcs.h"
 #include "common/decimal.h"
 #include "common/file_commit.h"
 #include "schedule/schedule_file.h"
@@ -11,6 +12,7 @@
 namespace {
 
 constexpr char kNewFileSuffix[] = ".new";
+constexpr std::size_t kMaxPathLength = 259;  // MAX_PATH less the end byte
 constexpr std::size_t kUnreadStart = 65536;
 
 struct CloseFile {
@@ -103,6 +105,24 @@ int ScheduleTable::ParseLine(const char* line, ScheduleRecord* record)
     return result;
 }
 
+namespace {
+
+// Whether the file holds a 0x1A byte, where reading in text mode ends it
+// for the Windows runtime. 1 or 0; -1 when it cannot be read.
+int HoldsEndOfFileMark(const char* path)
+{
+    unique_file file(std::fopen(path, "rb"));
+    if (!file)
+        return -1;
+    char chunk[16384];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;)
+        if (std::memchr(chunk, 0x1A, got) != nullptr)
+            return 1;
+    return std::ferror(file.get()) ? -1 : 0;
+}
+
+}  // namespace
+
 int ScheduleTable::Load(const char* path)
 {
     maxSerial1 = 0;
@@ -110,6 +130,11 @@ int ScheduleTable::Load(const char* path)
     unique_file file(std::fopen(path, "r"));
     if (!file)
         return 0;
+    // What follows a 0x1A would never be read, and so lost in the rewrite.
+    if (HoldsEndOfFileMark(path) != 0) {
+        loadedInPart_ = true;
+        return 0;
+    }
     LineReader reader(file.get());
     char line[kScheduleLineRead];
     int length = 0;
@@ -218,6 +243,18 @@ int ScheduleTable::Save(const char* path)
         return 0;
     std::memcpy(fresh.get(), path, length);
     std::memcpy(fresh.get() + length, kNewFileSuffix, sizeof kNewFileSuffix);
+    if (length + sizeof kNewFileSuffix - 1 > kMaxPathLength) {
+        // The path with ".new" would not fit MAX_PATH: the new file takes
+        // the path with its last character made "~", as long as the path
+        // itself. A stale one from a crash is emptied by "w" like any other.
+        std::size_t last = 0;
+        for (std::size_t at = 0; at < length; at += static_cast<std::size_t>(CharacterLength(path + at)))
+            last = at;
+        const char mark = length - last == 1 && path[last] == '~' ? '_' : '~';
+        for (std::size_t at = last; at < length; ++at)
+            fresh[at] = mark;
+        fresh[length] = '\0';
+    }
 
     std::FILE* stream = std::fopen(fresh.get(), "w");
     if (stream == nullptr)
@@ -225,7 +262,9 @@ int ScheduleTable::Save(const char* path)
     bool written = WriteAll(stream);
     written = CommitStream(stream) && written;
     written = std::fclose(stream) == 0 && written;
-    if (!written || !MoveOver(fresh.get(), path)) {
+    // Replaced by a rename, the file would get the new one's attributes
+    // and security, the folder's defaults, instead of its own.
+    if (!written || !MoveOverKeeping(fresh.get(), path)) {
         std::remove(fresh.get());
         return 0;
     }

@@ -32,15 +32,17 @@ public:
     // or, from the first line that cannot be one (an empty line, one too
     // long, one with a NUL byte or an over-long action) to the end, as
     // text that Save writes back unchanged. 0 when the file cannot be
-    // opened or read, or memory ran out: Save then refuses, so that no
-    // line is lost.
+    // opened or read, holds a 0x1A byte (where text mode would end it), or
+    // memory ran out: Save then refuses, so that no line is lost.
     int Load(const char* path);
     // Writes the record's line when it is present. 1, or 0 when the write failed.
     int WritePending(std::FILE* stream, const ScheduleRecord& record);
     // Rewrites the file: every record in file order with the pending entry
     // before the first later one, then the text Load kept. The lines go to
-    // a new file beside it that replaces the old one only once all of them
-    // reached the disk. 1 or 0; after a 0 the old file is as it was.
+    // a new file beside it (the path with ".new", or with its last character
+    // made "~" where that would exceed MAX_PATH) that replaces the old one,
+    // keeping its attributes and security, only once all of them reached
+    // the disk. 1 or 0; after a 0 the old file is as it was.
     int Save(const char* path);
 
     // The restore-time correction (restore_correction.cpp). Times are

@@ -63,7 +63,8 @@ class CompanionHost final : public SupervisionHost {
 public:
     CompanionHost()
         : stopRequested_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-          startupEnded_(CreateEventA(nullptr, TRUE, TRUE, nullptr))
+          startupEnded_(CreateEventA(nullptr, TRUE, TRUE, nullptr)),
+          restartEnded_(CreateEventA(nullptr, TRUE, TRUE, nullptr))
     {
     }
 
@@ -130,17 +131,54 @@ public:
             SetEvent(stopRequested_.get());
             wait = startupRunning_;
         }
-        if (wait)
+        if (wait) {
+            // Without the two events the waits of the start-up work cannot
+            // be ended or seen to end: its children are left as they are
+            // rather than closed under a thread that waits on them.
+            if (!stopRequested_ || !startupEnded_)
+                return;
             WaitForSingleObject(startupEnded_.get(), INFINITE);
+        }
         CloseChildPrograms(currentService->children, currentService->childCount);
+    }
+
+    bool BeginManagerRestart() override
+    {
+        Locked locked(lock_);
+        if (stopping_)
+            return false;
+        restartRunning_ = true;
+        ResetEvent(restartEnded_.get());
+        return true;
+    }
+
+    void EndManagerRestart() override
+    {
+        Locked locked(lock_);
+        restartRunning_ = false;
+        SetEvent(restartEnded_.get());
+    }
+
+    void WaitManagerRestart(int milliseconds) override
+    {
+        bool wait = false;
+        {
+            Locked locked(lock_);
+            stopping_ = true;
+            wait = restartRunning_;
+        }
+        if (wait && restartEnded_)
+            WaitForSingleObject(restartEnded_.get(), static_cast<DWORD>(milliseconds));
     }
 
 private:
     CriticalSection lock_;
     bool stopping_ = false;
     bool startupRunning_ = false;
+    bool restartRunning_ = false;
     unique_handle stopRequested_;
     unique_handle startupEnded_;
+    unique_handle restartEnded_;
 };
 
 // Never destroyed: the run thread and the pump may still be running when

@@ -16,6 +16,21 @@ namespace {
 // pump running, nobody else waits for it.
 unique_handle pumpThread;
 
+// Held from a change of state to its report (the handler holds it through
+// the whole control, Stop included): the pump only sends while it can take
+// it, so the SCM never sees a state before it has been reported, above all
+// no STOPPED while Stop still works and the process goes on. Initialised
+// in ServiceMain before the handler or the pump can run; never deleted.
+CRITICAL_SECTION reportLock;
+
+class ReportLocked {
+public:
+    ReportLocked() { EnterCriticalSection(&reportLock); }
+    ~ReportLocked() { LeaveCriticalSection(&reportLock); }
+    ReportLocked(const ReportLocked&) = delete;
+    ReportLocked& operator=(const ReportLocked&) = delete;
+};
+
 volatile LONG* Shared(DWORD* field)
 {
     return reinterpret_cast<volatile LONG*>(field);
@@ -52,6 +67,7 @@ void SetCurrentServiceState(DWORD state)
 
 void WINAPI ServiceMain(DWORD argc, char** argv)
 {
+    InitializeCriticalSection(&reportLock);
     serviceStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS;
     SetCurrentServiceState(SERVICE_START_PENDING);
     serviceStatus.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE;
@@ -67,6 +83,7 @@ void WINAPI ServiceMain(DWORD argc, char** argv)
     }
 
     currentService->lastError = currentService->Init(argc, argv);
+    ReportLocked locked;
     if (currentService->lastError != 0) {
         SetCurrentServiceState(SERVICE_STOPPED);
         SetCheckPoint(0);
@@ -77,17 +94,36 @@ void WINAPI ServiceMain(DWORD argc, char** argv)
         return;
     }
 
+    // Made before RUNNING is reported and let go after it. Without it
+    // nothing would report the start or keep the dependency in place, so
+    // the service ends: what Init started is closed by Stop, and the SCM
+    // sees STOPPED with the error.
+    unique_handle run(CreateThread(nullptr, 0, RunThread, nullptr, CREATE_SUSPENDED, nullptr));
+    if (!run) {
+        const DWORD err = GetLastError();
+        SetCurrentServiceState(SERVICE_STOPPED);
+        currentService->Stop();
+        SetCheckPoint(0);
+        serviceStatus.dwWaitHint = 0;
+        serviceStatus.dwWin32ExitCode = err;
+        serviceStatus.dwServiceSpecificExitCode = err;
+        currentService->lastError = err;
+        SetServiceStatus(statusHandle, &serviceStatus);
+        return;
+    }
+
     SetCurrentServiceState(SERVICE_RUNNING);
     SetCheckPoint(0);
     serviceStatus.dwWaitHint = 0;
     Report();
 
     // The run thread lives until the process ends; it is never waited for.
-    unique_handle run(CreateThread(nullptr, 0, RunThread, nullptr, 0, nullptr));
+    ResumeThread(run.get());
 }
 
 void WINAPI ServiceCtrlHandler(DWORD control)
 {
+    ReportLocked locked;
     switch (control) {
     case SERVICE_CONTROL_STOP:
         serviceStatus.dwWin32ExitCode = 0;
@@ -120,9 +156,17 @@ void WINAPI ServiceCtrlHandler(DWORD control)
 DWORD WINAPI StatusPump(void*)
 {
     for (int i = 1; InterlockedCompareExchange(&statusPumpActive, 0, 0) == 1; ) {
-        if (i % 20 != 0) {
-            InterlockedIncrement(Shared(&serviceStatus.dwCheckPoint));
-            SetServiceStatus(statusHandle, &serviceStatus);
+        // A pass during a control or a report is left out; once STOPPED
+        // has been reported the process is ending and nothing follows it.
+        if (i % 20 != 0 && TryEnterCriticalSection(&reportLock)) {
+            const bool stopped = CurrentServiceState() == SERVICE_STOPPED;
+            if (!stopped) {
+                InterlockedIncrement(Shared(&serviceStatus.dwCheckPoint));
+                SetServiceStatus(statusHandle, &serviceStatus);
+            }
+            LeaveCriticalSection(&reportLock);
+            if (stopped)
+                break;
         }
         Sleep(50);
         if (++i > 30000)

@@ -33,6 +33,25 @@ void Launch(char* commandLine, DWORD waitMs)
         WaitForSingleObject(processHandle.get(), waitMs);
 }
 
+// Registers the companion: "setup" is waited for (bounded) and has to end
+// with 0. A registration that failed (for instance MERLOWSP registered
+// from another folder) or did not end in time stores 3000; the installer
+// goes on all the same, as it does after its other failures. A "setup"
+// that cannot be started at all (an empty package) is not looked at, as
+// before.
+void Register(char* commandLine, DWORD waitMs)
+{
+    PROCESS_INFORMATION process;
+    if (!RunHidden(commandLine, nullptr, &process))
+        return;
+    unique_handle processHandle(process.hProcess);
+    unique_handle threadHandle(process.hThread);
+    DWORD exitCode = 1;
+    if (WaitForSingleObject(processHandle.get(), waitMs) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(processHandle.get(), &exitCode) || exitCode != 0)
+        SetInstallError(kErrorRegistration);
+}
+
 void Install()
 {
     char programDirectory[MAX_PATH];
@@ -67,7 +86,7 @@ void Install()
     char commandLine[1024];
     std::snprintf(commandLine, sizeof commandLine, "\"%s%s.exe\" setup", managerFolder,
                   kCompanionBaseName);
-    Launch(commandLine, kSetupWaitMs);
+    Register(commandLine, kSetupWaitMs);
     Sleep(200);
     std::snprintf(commandLine, sizeof commandLine, "net start %s", kCompanionBaseName);
     Launch(commandLine, 0);

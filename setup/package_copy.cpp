@@ -29,23 +29,37 @@ bool CopyPackageFiles(const char* sourceFolder, const char* targetFolder, char* 
         SetInstallError(kErrorBatchFile);
         return false;
     }
+    // A pattern that could not be formed would be empty and enumerate
+    // nothing, which would look like an empty package.
     char pattern[kPathBuffer];
-    JoinPath(pattern, sourceFolder, "*");
+    bool copied = JoinPath(pattern, sourceFolder, "*") == 0;
+    bool listed = true;
     WIN32_FIND_DATAA entry;
-    unique_find find(FindFirstFileA(pattern, &entry));
-    bool copied = true;
-    for (bool more = static_cast<bool>(find); more && copied;
+    unique_find find(copied ? FindFirstFileA(pattern, &entry) : INVALID_HANDLE_VALUE);
+    for (bool more = static_cast<bool>(find); more && copied && listed;
          more = FindNextFileA(find.get(), &entry) != FALSE) {
         if (entry.cFileName[0] == '.')
             continue;
         char source[kPathBuffer];
         char target[kPathBuffer];
-        copied = JoinPath(source, sourceFolder, entry.cFileName) == 0 &&
-                 JoinPath(target, targetFolder, entry.cFileName) == 0 &&
-                 CopyFileA(source, target, FALSE);
+        // Without both paths nothing was copied and there is no line to write.
+        if (JoinPath(source, sourceFolder, entry.cFileName) != 0 ||
+            JoinPath(target, targetFolder, entry.cFileName) != 0) {
+            copied = false;
+            break;
+        }
+        copied = CopyFileA(source, target, FALSE) != FALSE;
         const std::string line = DeletionLine(target);
-        std::fwrite(line.data(), 1, line.size(), list);
+        listed = std::fwrite(line.data(), 1, line.size(), list) == line.size();
     }
-    std::fclose(list);
+    // A list cut short (a full disk) would leave copied files, the
+    // companion among them, behind at uninstall. The flush is checked on
+    // its own: not every C runtime's fclose reports a failed one.
+    listed = std::fflush(list) == 0 && listed;
+    listed = std::fclose(list) == 0 && listed;
+    if (!listed) {
+        SetInstallError(kErrorBatchFile);
+        return false;
+    }
     return copied;
 }

@@ -10,6 +10,24 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
+
+namespace {
+
+// The block as text mode would store it: every \n as CR LF.
+std::string StoredText(const std::string& text)
+{
+    std::string stored;
+    stored.reserve(text.size() + text.size() / 8);
+    for (char c : text) {
+        if (c == '\n')
+            stored += '\r';
+        stored += c;
+    }
+    return stored;
+}
+
+}  // namespace
 
 bool HookProductUninstall(const char* managerFolder, const char* companionPath)
 {
@@ -24,8 +42,10 @@ bool HookProductUninstall(const char* managerFolder, const char* companionPath)
         SetInstallError(kErrorHook);
         return false;
     }
-    std::FILE* in = std::fopen(productScript, "r");
-    std::FILE* out = std::fopen(temporary, "w");
+    // Binary both ways: text mode ends a file at its first 0x1A byte, and
+    // the old script has to follow the block byte for byte.
+    std::FILE* in = std::fopen(productScript, "rb");
+    std::FILE* out = std::fopen(temporary, "wb");
     if (in == nullptr || out == nullptr) {
         if (in != nullptr)
             std::fclose(in);
@@ -36,7 +56,7 @@ bool HookProductUninstall(const char* managerFolder, const char* companionPath)
     }
     WriteCompanionUninstallScript(productFolder, companionPath, managerFolder, companionScript);
 
-    const std::string block = HookBlock(companionScript);
+    const std::string block = StoredText(HookBlock(companionScript));
     bool written = std::fwrite(block.data(), 1, block.size(), out) == block.size();
     bool copyWritten = true;
     const bool hooked = CopyLookingForHook(in, out, HookLine(companionScript), &copyWritten);

@@ -88,10 +88,17 @@ bool CopyLookingForHook(std::FILE* in, std::FILE* out, const std::string& hookLi
 {
     *written = true;
     bool matched = false;
+    // Read in binary, a stored line ends in CR LF where text mode gave \n;
+    // text mode took both forms for the hook line, and so does this.
+    std::string storedHookLine = hookLine;
+    if (!storedHookLine.empty() && storedHookLine.back() == '\n')
+        storedHookLine.insert(storedHookLine.size() - 1, 1, '\r');
     char line[1024];
     for (std::size_t length; (length = ReadLine(in, line, sizeof line)) > 0;) {
-        if (!matched && length == hookLine.size() &&
-            std::memcmp(line, hookLine.data(), length) == 0)
+        if (!matched && ((length == hookLine.size() &&
+                          std::memcmp(line, hookLine.data(), length) == 0) ||
+                         (length == storedHookLine.size() &&
+                          std::memcmp(line, storedHookLine.data(), length) == 0)))
             matched = true;
         if (std::fwrite(line, 1, length, out) != length)
             *written = false;

@@ -34,6 +34,7 @@ std::size_t ReadLine(std::FILE* file, char* buffer, std::size_t size);
 
 // Copies a product uninstall script line by line behind what out already
 // holds, looking for the hook line until the first match (byte for byte,
-// line end included). Returns whether it matched; false too when writing
-// failed (*written false).
+// line end included: \n or, as stored, CR LF). Both streams are binary,
+// so every byte is copied as it is, a 0x1A included. Returns whether it
+// matched; false too when writing failed (*written false).
 bool CopyLookingForHook(std::FILE* in, std::FILE* out, const std::string& hookLine, bool* written);

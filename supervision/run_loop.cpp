@@ -41,6 +41,15 @@ void RestartManagerBehindCompanion(SupervisionHost& host)
         }
         host.Sleep(kPollInterval);
     }
+    // Started while it is still stopping, it would refuse and stay down.
+    if (StopRequested(host)) {
+        for (int poll = 0; poll < kPollsWhileStopping; ++poll) {
+            std::uint32_t state = 0;
+            if (host.QueryManagerState(&state) != 0 || state != kStateStopPending)
+                break;
+            host.Sleep(kPollInterval);
+        }
+    }
     host.StartManager();
 }
 
@@ -68,10 +77,12 @@ void SupervisionRun(SupervisionHost& host, std::int32_t checkPeriod,
 {
     host.ReportStarted();
     if (dependencyMissing == 1) {
-        if (WaitForManagerRunning(host))
+        if (WaitForManagerRunning(host) && host.BeginManagerRestart()) {
             RestartManagerBehindCompanion(host);
-        else
+            host.EndManagerRestart();
+        } else {
             host.AddDependency();
+        }
     }
     while (!StopRequested(host)) {
         if (host.CurrentState() != kStatePaused) {
@@ -89,6 +100,7 @@ void SupervisionStop(SupervisionHost& host)
     host.AddDependency();
     host.ReportStopped();
     host.CloseChildren();
+    host.WaitManagerRestart(kRestartWait);
 }
 
 int InterruptibleWait(SupervisionHost& host, int milliseconds)

@@ -9,6 +9,7 @@
 
 // dwCurrentState values the loop looks at.
 inline constexpr std::uint32_t kStateStopped = 1;  // a stop was requested
+inline constexpr std::uint32_t kStateStopPending = 3;
 inline constexpr std::uint32_t kStateRunning = 4;
 inline constexpr std::uint32_t kStatePaused = 7;
 
@@ -18,6 +19,12 @@ inline constexpr int kPollInterval = 500;
 inline constexpr int kLoopInterval = 500;
 inline constexpr int kWaitStep = 100;
 inline constexpr int kPumpEndWait = 500;
+// After a stop request the UPS manager service is started again only once
+// it has left STOP_PENDING, at most this many polls (10 s); Stop waits at
+// most kRestartWait for that start. Both keep the control handler well
+// within the 30 s the SCM grants it.
+inline constexpr int kPollsWhileStopping = 20;
+inline constexpr int kRestartWait = 15000;
 inline constexpr std::int32_t kDefaultCheckPeriod = 60;
 
 class SupervisionHost {
@@ -43,6 +50,14 @@ public:
     virtual void StartupWork() = 0;     // startup.bat, launch and wait for the programs
     virtual void CloseChildren() = 0;   // at stop
 
+    // The restart of the UPS manager service in phase B, kept apart from a
+    // stop: Begin is false once the stop has closed the children (the
+    // restart is then not begun at all); WaitManagerRestart, from Stop,
+    // waits at most the given time for a restart under way to have ended.
+    virtual bool BeginManagerRestart() = 0;
+    virtual void EndManagerRestart() = 0;
+    virtual void WaitManagerRestart(int milliseconds) = 0;
+
 protected:
     ~SupervisionHost() = default;
 };
@@ -59,7 +74,8 @@ std::uint32_t SupervisionInit(SupervisionHost& host, int argc, const char* const
 void SupervisionRun(SupervisionHost& host, std::int32_t checkPeriod,
                     std::int32_t dependencyMissing);
 
-// Stop: re-asserts the dependency, reports the stop, closes the programs.
+// Stop: re-asserts the dependency, reports the stop, closes the programs,
+// and waits (bounded) for a restart of the UPS manager service under way.
 void SupervisionStop(SupervisionHost& host);
 
 // 1 when the whole time has passed in steps of 100 ms, 0 when a stop

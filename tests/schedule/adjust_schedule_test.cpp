@@ -87,3 +87,14 @@ TEST_F(AdjustScheduleTest, AFailedRewriteIsStillReportedAndKeepsTheFile)
     EXPECT_EQ(1, reports);
     EXPECT_EQ(before, ReadBytes(kPath));
 }
+
+TEST_F(AdjustScheduleTest, AFileWithACtrlZByteIsNeverRewritten)
+{
+    // Read in text mode, the file ends at the 0x1A for the Windows runtime:
+    // a rewrite would lose the lines after it, so there is none.
+    const std::string before = TextLines({kBasis}) + "\x1A" + TextLines({kLater});
+    WriteBytes(kPath, before);
+    EXPECT_EQ(0, AdjustScheduleFile(kPath, kNow, 0, RecordReport));
+    EXPECT_EQ(0, reports);
+    EXPECT_EQ(before, ReadBytes(kPath));
+}

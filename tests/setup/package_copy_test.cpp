@@ -73,3 +73,15 @@ TEST_F(PackageCopy, ListThatCannotBeCreatedStores2000AndCopiesNothing)
     EXPECT_FALSE(CopyPackageFiles("pkgtest\\files\\", "pkgtest\\missing\\", list_));
     EXPECT_EQ(kErrorBatchFile, GetInstallError());
 }
+
+TEST_F(PackageCopy, PatternThatCannotBeFormedIsAFailedCopy)
+{
+    // "%s*" of a 1023-byte folder does not fit: enumerating nothing would
+    // report an empty package as copied.
+    WriteBytes("pkgtest\\files\\a.txt", "A");
+    const std::string folder = "pkgtest\\files\\" + std::string(kPathBuffer - 1 - 14, 'x');
+    ASSERT_EQ(kPathBuffer - 1, folder.size());
+    EXPECT_FALSE(CopyPackageFiles(folder.c_str(), "pkgtest\\target\\", list_));
+    EXPECT_EQ("", ReadBytes(list_));
+    EXPECT_EQ(0, GetInstallError());
+}

@@ -123,3 +123,22 @@ TEST_F(Hook, TemporaryFileThatCannotTakeTheNameLeavesTheScriptWhole)
     EXPECT_EQ(kErrorHook, GetInstallError());
     EXPECT_EQ(kProductLines, ReadBytes(kProductScript));
 }
+
+TEST_F(Hook, EveryByteOfTheOldScriptFollowsTheBlock)
+{
+    // Text mode would end the file at the 0x1A and turn the lone line feed
+    // into CR LF; the product's lines after it must survive as they are.
+    const std::string script = std::string("@echo off\r\nrem \x1A mark\r\necho after\nrem\0end\r\n", 43);
+    WriteBytes(kProductScript, script);
+    ASSERT_TRUE(HookProductUninstall(kManagerFolder, kCompanion));
+    EXPECT_EQ(HookBlockStored() + script, ReadBytes(kProductScript));
+    EXPECT_EQ(0, GetInstallError());
+}
+
+TEST_F(Hook, HookLineEndedByALoneLineFeedStillCounts)
+{
+    const std::string hooked = "rem first\r\n" + HookLine(kCompanionScript) + "rem tail\r\n";
+    WriteBytes(kProductScript, hooked);
+    ASSERT_TRUE(HookProductUninstall(kManagerFolder, kCompanion));
+    EXPECT_EQ(hooked, ReadBytes(kProductScript));
+}

@@ -47,6 +47,14 @@ public:
     void EndStatusPump(int milliseconds) override { Log("end-pump " + std::to_string(milliseconds)); }
     void StartupWork() override { Log("startup-work"); }
     void CloseChildren() override { Log("close-children"); }
+    // Not logged, so that the sequences below stay those of the calls outside.
+    bool BeginManagerRestart() override { return !refuseRestart; }
+    void EndManagerRestart() override { restartEndedAt = nowMs; }
+    void WaitManagerRestart(int milliseconds) override { restartWait = milliseconds; }
+
+    bool refuseRestart = false;
+    std::int64_t restartEndedAt = -1;
+    int restartWait = -1;
 
     int queries = 0;
 
@@ -283,4 +291,65 @@ TEST(SupervisionStop, ReassertsThenReportsThenClosesTheChildren)
     FakeHost host;
     SupervisionStop(host);
     EXPECT_EQ((Names{"add-dependency", "report-stopped", "close-children"}), host.Names());
+}
+
+namespace {
+
+// The UPS manager service STOP_PENDING from the stop request until the
+// given time after it, then STOPPED.
+std::function<int(std::int64_t, std::uint32_t*)> StoppingFor(FakeHost& host, std::int64_t ms)
+{
+    return [&host, ms](std::int64_t now, std::uint32_t* state) {
+        const std::int64_t asked = host.MomentOf("stop-manager");
+        *state = asked < 0 ? kStateRunning : now >= asked + ms ? kStateStopped : kStateStopPending;
+        return 0;
+    };
+}
+
+}  // namespace
+
+TEST(SupervisionRun, StopDuringTheWaitOfPhaseBStartsTheManagerOnlyOnceItHasStopped)
+{
+    // Started again while still stopping, it would refuse and stay down.
+    FakeHost host;
+    host.waitTime = 10000;
+    host.managerState = StoppingFor(host, 3000);
+    host.serviceState = StopAt(4000);
+    SupervisionRun(host, 60, 1);
+    EXPECT_EQ((Names{"report-started", "read-wait-time", "stop-manager", "add-dependency",
+                     "start-manager"}),
+              host.Names());
+    EXPECT_EQ(4000 + 3000, host.MomentOf("start-manager"));
+    EXPECT_EQ(host.MomentOf("start-manager"), host.restartEndedAt);
+}
+
+TEST(SupervisionRun, TheWaitForTheManagerToStopIsBounded)
+{
+    // Never leaving STOP_PENDING: started (and refused) after 10 s, well
+    // within the 30 s a control handler has.
+    FakeHost host;
+    host.waitTime = 0;
+    host.managerState = StoppingFor(host, INT64_MAX / 2);
+    host.serviceState = StopAt(1000);
+    SupervisionRun(host, 60, 1);
+    EXPECT_EQ(1000 + kPollsWhileStopping * kPollInterval, host.MomentOf("start-manager"));
+    EXPECT_LE(kPollsWhileStopping * kPollInterval + 5000, kRestartWait);
+    EXPECT_LT(kRestartWait + 2000, 30000);
+}
+
+TEST(SupervisionRun, NoRestartIsBegunOnceTheStopHasClosedTheChildren)
+{
+    FakeHost host;
+    host.refuseRestart = true;
+    host.managerState = [](std::int64_t, std::uint32_t* state) { *state = kStateRunning; return 0; };
+    host.serviceState = StopAt(500);
+    SupervisionRun(host, 60, 1);
+    EXPECT_EQ((Names{"report-started", "add-dependency"}), host.Names());
+}
+
+TEST(SupervisionStop, WaitsForARestartOfTheManagerUnderWay)
+{
+    FakeHost host;
+    SupervisionStop(host);
+    EXPECT_EQ(kRestartWait, host.restartWait);
 }
