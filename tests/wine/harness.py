@@ -592,3 +592,17 @@ def main(argv):
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv))
+
+
+# -- added for the edge-case tests ---------------------------------------------------------
+def wait_until(predicate, timeout, interval=0.2):
+    """Polls predicate until it gives a true value (returned) or timeout
+    seconds have passed (None)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            return None
+        time.sleep(interval)
