@@ -3,6 +3,7 @@ exact stdout bytes, exit codes, the created service, the event source key
 and the dependency list of the stand-in Merlow."""
 
 import os
+import subprocess
 import unittest
 
 import harness
@@ -157,6 +158,30 @@ class Verbs(unittest.TestCase):
         self.assertEqual((0, cp932("サービスが削除されました\n")), (result.rc, result.stdout))
         s.forget_service("MERLOWSP")
 
+
+    def test_g_delete_of_a_held_service_already_marked_for_deletion_ends_with_3(self):
+        """A stopped service that another program holds open stays, marked
+        for deletion, after "delete"; a second "delete" cannot delete it."""
+        s = self.s
+        s.own_service("MERLOWSP")
+        self.assertEqual(0, self.verb("setup").rc)
+        holder = s.spawn(["wine", harness.fixture_path("harness_tool.exe"), "holdservice", "MERLOWSP"],
+                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.assertEqual(b"held\n", holder.stdout.readline())
+        try:
+            result = self.verb("delete")
+            self.assertEqual((0, cp932("サービスが削除されました\n")), (result.rc, result.stdout))
+            self.assertEqual(1, s.service_state("MERLOWSP"))
+            s.set_dependencies("Merlow", ["MERLOWSP", "Alpha"])
+            result = self.verb("delete")
+            self.assertEqual((3, cp932("サービスを削除できません\n")), (result.rc, result.stdout))
+            self.assertEqual(["Alpha"], s.dependencies("Merlow"))
+            self.assertFalse(s.reg_key_exists(SOURCE_KEY))
+        finally:
+            holder.stdin.close()
+            holder.wait(30)
+        self.assertTrue(harness.wait_until(lambda: s.service_state("MERLOWSP") is None, 20))
+        s.forget_service("MERLOWSP")
 
 if __name__ == "__main__":
     unittest.main()
