@@ -629,6 +629,12 @@ class Session:
         assert ready == b"ready\n", "the UPS simulator did not start: %r" % ready
         return proc
 
+    # -- added for the edge-case tests -------------------------------------------
+    def start_service_with_parameters(self, name, *parameters):
+        """Starts a service whose ServiceMain then gets name, parameters...
+        (the SCM puts the name first itself); returns harness_tool's code."""
+        return self.tool("startparams", name, *parameters, check=False).rc
+
 
 def end_process(proc, grace=3.0):
     """Ends a helper process (and its process group) by its id."""
@@ -758,3 +764,30 @@ def main(argv):
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv))
+
+
+# -- added for the edge-case tests ---------------------------------------------------------
+def install_scm_refusal(exe, dest_dir):
+    """Copies exe into dest_dir with its ADVAPI32 import served by scmrefus.dll.
+
+    scmrefus.dll refuses OpenSCManagerA for SC_MANAGER_CREATE_SERVICE alone
+    (ERROR_ACCESS_DENIED), as Windows refuses a user who is no
+    administrator; Wine's SCM grants every access. Everything else goes on
+    to depsubst.dll (copied beside it too), so dependency lists stay real.
+    """
+    target = install_with_proxy(exe, dest_dir, "advapi32.dll", "scmrefus.dll")
+    shutil.copy2(fixture_path("depsubst.dll"), os.path.join(dest_dir, "depsubst.dll"))
+    return target
+
+
+def wait_until(predicate, timeout, interval=0.2):
+    """Polls predicate until it gives a true value (returned) or timeout
+    seconds have passed (None)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            return None
+        time.sleep(interval)

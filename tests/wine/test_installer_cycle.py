@@ -106,5 +106,53 @@ class Cycle(InstallerCase):
                     self.assertEqual(b"", self.read(self.product, "merlowsp.tmp"))
 
 
+    def test_upgrade_leaves_a_start_type_other_than_demand_start_alone(self):
+        """Only a demand-start Merlow is set back to automatic start."""
+        s = self.s
+        for start_type in (2, 4):  # automatic, disabled
+            with self.subTest(start_type=start_type):
+                self.setUp()
+                self.lay_out()
+                # Merlow registered anew with that start type (the stand-in
+                # is laid out on demand start).
+                s.tool("delete", "Merlow")
+                s.forget_service("Merlow")
+                self.assertTrue(harness.wait_until(lambda: s.service_state("Merlow") is None, 20))
+                s.create_service("Merlow", harness.hex_argument(self.win(self.manager, "merlow.exe")),
+                                 start_type=start_type, display="Merlow UPS Manager")
+                s.reg_set(UNINSTALL_KEY, "UninstallString", "sz",
+                          harness.hex_argument(self.win(self.product, "unups.bat")))
+                self.package(companion("1.9.0.0"))
+                self.assertBox(MB_ICONINFORMATION, COMPLETED, self.install())
+                self.assertInstalled("1.9.0.0")
+                self.assertEqual(str(start_type), s.service_config("Merlow")["start"])
+
+                self.package(companion("1.10.0.0"))
+                self.assertBox(MB_ICONINFORMATION, COMPLETED, self.install())
+                self.assertInstalled("1.10.0.0")
+                self.assertEqual(str(start_type), s.service_config("Merlow")["start"])
+
+    def test_hidden_and_system_files_of_the_package_are_copied_and_listed(self):
+        s = self.s
+        self.lay_out()
+        self.package(companion())
+        extra = {"hidden.txt": ("hidden", 0x2), "system.dat": ("system", 0x4),
+                 "both.ini": ("hidden+system", 0x6)}
+        for name, (mode, bits) in extra.items():
+            path = os.path.join(self.s_files, name)
+            with open(path, "wb") as f:
+                f.write(b"%s\r\n" % name.encode())
+            s.tool("attrib", s.winpath(path), mode)
+            attributes = int(s.tool("attrib", s.winpath(path), "get").stdout, 16)
+            if attributes & 0x6 != bits:
+                self.skipTest("this file system keeps no DOS attributes for Wine")
+
+        self.assertBox(MB_ICONINFORMATION, COMPLETED, self.install())
+        s.own_service("MERLOWSP")
+        for name in extra:
+            self.assertEqual(b"%s\r\n" % name.encode(), self.read(self.manager, name), name)
+        self.assertEqual(self.expected_deletion_lines("merlowsp.exe", "depsubst.dll", *extra),
+                         self.deletion_lines())
+
 if __name__ == "__main__":
     unittest.main()

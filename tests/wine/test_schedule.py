@@ -187,5 +187,19 @@ class ScheduleCorrection(unittest.TestCase):
         self.assertEqual([(4, MSG_SCHEDULE_ADDED, ["MERLOWSP"])], event_reports(trace))
 
 
+    def test_ups_device_without_a_down_delay_gives_no_correction(self):
+        """Both registry values are needed: with UpsDownDelay missing the
+        correction is 0 and the ini file, which would add 120 s, is not read."""
+        self.parameters(device="COM1", delay=None)
+        self.assertIsNone(self.session.reg_get(PARAMETERS, "UpsDownDelay"))
+        self.write("merlowsp.ini", b"[MERLOW]\r\nRestoreTimeCorrection =120\r\n")
+        self.assertEqual(540, self.corrected("JST-9", 0))
+
+    def test_without_the_parameters_key_the_correction_is_zero(self):
+        self.assertFalse(self.session.reg_key_exists(PARAMETERS))
+        self.write("merlowsp.ini", b"[MERLOW]\r\nRestoreTimeCorrection =120\r\n")
+        # 600 minutes from an hour ago: 540 left; the ini's 120 s would make it 538.
+        self.assertEqual(540, self.corrected("UTC", 0))
+
 if __name__ == "__main__":
     unittest.main()
