@@ -629,12 +629,6 @@ class Session:
         assert ready == b"ready\n", "the UPS simulator did not start: %r" % ready
         return proc
 
-    # -- added for the edge-case tests -------------------------------------------
-    def start_service_with_parameters(self, name, *parameters):
-        """Starts a service whose ServiceMain then gets name, parameters...
-        (the SCM puts the name first itself); returns harness_tool's code."""
-        return self.tool("startparams", name, *parameters, check=False).rc
-
 
 def end_process(proc, grace=3.0):
     """Ends a helper process (and its process group) by its id."""

@@ -103,6 +103,19 @@ class RunningService(unittest.TestCase):
         self.assertTrue(s.wait_dependencies("Merlow", ["Alpha", "MERLOWSP"], 30))
         self.stop()
 
+        # Parameter 86400: a day. Watched for a few seconds clear of
+        # midnight UTC, nothing is put back.
+        while time.time() % 86400 > 86400 - 30:
+            time.sleep(1)
+        s.set_dependencies("Merlow", ["Alpha", "MERLOWSP"])
+        self.start("86400")
+        s.set_dependencies("Merlow", ["Alpha"])
+        watched_until = time.monotonic() + 4
+        while time.monotonic() < watched_until:
+            self.assertEqual(["Alpha"], s.dependencies("Merlow"))
+            time.sleep(0.2)
+        self.stop()
+
         # Without a parameter the period is 60 s: the dependency is put back
         # in the second whose time is a multiple of 60, and in no other.
         self.start()

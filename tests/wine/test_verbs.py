@@ -108,7 +108,7 @@ class Verbs(unittest.TestCase):
             s.own_service("MERLOWSP")
             self.assertEqual(0, self.verb("setup").rc)
         # A period of a day: the running companion re-asserts nothing meanwhile.
-        self.assertEqual(0, s.start_service_with_parameters("MERLOWSP", "86400"))
+        self.assertEqual(0, s.start_service("MERLOWSP", "86400"))
         self.assertTrue(s.wait_state("MERLOWSP", 4, 30000))
         result = self.verb("delete")
         self.assertEqual((0, cp932("サービスが削除されました\n")), (result.rc, result.stdout))
