@@ -4,7 +4,6 @@ and a Merlow whose ImagePath is in double quotes or REG_EXPAND_SZ."""
 
 import os
 import shutil
-import time
 import unittest
 
 import harness
@@ -18,15 +17,6 @@ PLANTED_LOG = "planted.log"
 
 def cp932(text):
     return text.encode("cp932")
-
-
-def wait_for(condition, timeout=60):
-    deadline = time.monotonic() + timeout
-    while not condition():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.2)
-    return True
 
 
 class FolderCase(InstallerCase):
@@ -98,7 +88,7 @@ class Blanks(FolderCase):
         # Merlow starts after the companion, as the SCM would start it.
         self.assertEqual(0, s.start_service("Merlow"))
         self.assertTrue(s.wait_state("Merlow", RUNNING, 30000), "Merlow is not running")
-        self.assertTrue(wait_for(lambda: moment(read_log(children_log), "script started")),
+        self.assertTrue(harness.wait_until(lambda: moment(read_log(children_log), "script started"), 60),
                         read_log(children_log))
         log = read_log(children_log)
         for name in ("prog", "script"):
