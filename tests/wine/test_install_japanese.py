@@ -13,7 +13,6 @@ import time
 import unittest
 
 import harness
-from test_install_blanks import wait_for
 from test_installer import COMPLETED, MB_ICONINFORMATION, InstallerCase, companion
 from test_schedule import record
 from test_supervision import moment, read_log
@@ -69,7 +68,7 @@ class JapaneseFolder(InstallerCase):
         self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
 
         # Its start-up work ran from that folder, and the schedule was corrected.
-        self.assertTrue(wait_for(lambda: moment(read_log(children_log), "script started")),
+        self.assertTrue(harness.wait_until(lambda: moment(read_log(children_log), "script started"), 60),
                         read_log(children_log))
         log = read_log(children_log)
         cwd = " cwd=" + s.winpath(self.manager)
