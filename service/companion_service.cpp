@@ -1,5 +1,6 @@
 #include "service/companion_service.h"
 
+#include "common/critical_section.h"
 #include "common/unique_handle.h"
 #include "schedule/adjust_schedule.h"
 #include "service/event_source.h"
@@ -26,29 +27,6 @@ void ReportCompanionEvent(DWORD eventId)
     ReportServiceEvent(EVENTLOG_INFORMATION_TYPE, eventId, 1, 0, strings, nullptr);
 }
 
-class CriticalSection {
-public:
-    CriticalSection() { InitializeCriticalSection(&section_); }
-    ~CriticalSection() { DeleteCriticalSection(&section_); }
-    CriticalSection(const CriticalSection&) = delete;
-    CriticalSection& operator=(const CriticalSection&) = delete;
-    void Enter() { EnterCriticalSection(&section_); }
-    void Leave() { LeaveCriticalSection(&section_); }
-
-private:
-    CRITICAL_SECTION section_;
-};
-
-class Locked {
-public:
-    explicit Locked(CriticalSection& section) : section_(section) { section_.Enter(); }
-    ~Locked() { section_.Leave(); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-
-private:
-    CriticalSection& section_;
-};
 
 // The run loop's calls, made for real.
 //

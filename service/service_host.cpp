@@ -1,5 +1,6 @@
 #include "service/service_host.h"
 
+#include "common/critical_section.h"
 #include "common/unique_handle.h"
 #include "service/companion_service.h"
 #include "supervision/merlow_service.h"
@@ -19,17 +20,10 @@ unique_handle pumpThread;
 // Held from a change of state to its report (the handler holds it through
 // the whole control, Stop included): the pump only sends while it can take
 // it, so the SCM never sees a state before it has been reported, above all
-// no STOPPED while Stop still works and the process goes on. Initialised
-// in ServiceMain before the handler or the pump can run; never deleted.
-CRITICAL_SECTION reportLock;
-
-class ReportLocked {
-public:
-    ReportLocked() { EnterCriticalSection(&reportLock); }
-    ~ReportLocked() { LeaveCriticalSection(&reportLock); }
-    ReportLocked(const ReportLocked&) = delete;
-    ReportLocked& operator=(const ReportLocked&) = delete;
-};
+// no STOPPED while Stop still works and the process goes on. Made before
+// main runs, so it is ready whoever calls first, and never deleted: the
+// pump may still be running while the process ends.
+CriticalSection& reportLock = *new CriticalSection;
 
 volatile LONG* Shared(DWORD* field)
 {
@@ -67,7 +61,6 @@ void SetCurrentServiceState(DWORD state)
 
 void WINAPI ServiceMain(DWORD argc, char** argv)
 {
-    InitializeCriticalSection(&reportLock);
     serviceStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS;
     SetCurrentServiceState(SERVICE_START_PENDING);
     serviceStatus.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE;
@@ -83,7 +76,7 @@ void WINAPI ServiceMain(DWORD argc, char** argv)
     }
 
     currentService->lastError = currentService->Init(argc, argv);
-    ReportLocked locked;
+    Locked locked(reportLock);
     if (currentService->lastError != 0) {
         SetCurrentServiceState(SERVICE_STOPPED);
         SetCheckPoint(0);
@@ -123,7 +116,7 @@ void WINAPI ServiceMain(DWORD argc, char** argv)
 
 void WINAPI ServiceCtrlHandler(DWORD control)
 {
-    ReportLocked locked;
+    Locked locked(reportLock);
     switch (control) {
     case SERVICE_CONTROL_STOP:
         serviceStatus.dwWin32ExitCode = 0;
@@ -158,13 +151,13 @@ DWORD WINAPI StatusPump(void*)
     for (int i = 1; InterlockedCompareExchange(&statusPumpActive, 0, 0) == 1; ) {
         // A pass during a control or a report is left out; once STOPPED
         // has been reported the process is ending and nothing follows it.
-        if (i % 20 != 0 && TryEnterCriticalSection(&reportLock)) {
+        if (i % 20 != 0 && reportLock.TryEnter()) {
             const bool stopped = CurrentServiceState() == SERVICE_STOPPED;
             if (!stopped) {
                 InterlockedIncrement(Shared(&serviceStatus.dwCheckPoint));
                 SetServiceStatus(statusHandle, &serviceStatus);
             }
-            LeaveCriticalSection(&reportLock);
+            reportLock.Leave();
             if (stopped)
                 break;
         }
