@@ -247,6 +247,12 @@ class Soak:
         if take_away:
             s.set_dependencies("Merlow", [])
         time.sleep(RUN_SECONDS)
+        # A child that is not waited for may still be on its way into main
+        # on a loaded machine; the stop would end it before it logs.
+        deadline = time.monotonic() + 30
+        while (not STARTED_NAMES <= self.started(read_log(self.children_log))
+               and time.monotonic() < deadline):
+            time.sleep(0.2)
         if take_away and s.dependencies("Merlow") != ["MERLOWSP"]:
             self.fail(n, "the dependency taken away was not put back while running: %r"
                       % s.dependencies("Merlow"))
@@ -357,9 +363,13 @@ class Soak:
         self.records = now
         return added
 
+    @staticmethod
+    def started(log):
+        return {what.split(" ")[0] for what in log if " started" in what}
+
     def check_logs(self, n):
         log = read_log(self.children_log)
-        started = {what.split(" ")[0] for what in log if " started" in what}
+        started = self.started(log)
         if started != STARTED_NAMES:
             self.fail(n, "started this cycle: %s" % sorted(started))
         self.missed_closes += sum(line not in log for line in ("win1 closed", "win2 closed"))
