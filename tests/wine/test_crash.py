@@ -16,7 +16,6 @@ wherever it landed, and the moment is classified from the files."""
 
 import os
 import re
-import shutil
 import subprocess
 import sys
 import time
@@ -114,7 +113,7 @@ class CompanionCrash(unittest.TestCase):
         """corrected(t) corrected again at t2: the entry of t is the basis then."""
         if t2 <= t:
             return self.corrected(t)
-        first, minutes = self.entry(t, self.basis_start, BASIS_MINUTES, RECORDS + 1)
+        _, minutes = self.entry(t, self.basis_start, BASIS_MINUTES, RECORDS + 1)
         done, _ = self.entry(t, self.basis_start, BASIS_MINUTES, RECORDS + 1, state=19)
         second, _ = self.entry(t2, t, minutes, RECORDS + 2)
         return self.head + self.basis_done + done + second + self.tail
