@@ -79,3 +79,15 @@ stress-check:
 soak:
 	@cmake --preset win32 >/dev/null && cmake --build --preset win32 -j$$(nproc) --target merlowsp fixtures >/dev/null
 	@MERLOWSP_BUILD=$(CURDIR)/build/win32 PYTHONDONTWRITEBYTECODE=1 python3 tests/wine/soak_companion.py $(CYCLES)
+
+# Crash consistency (the short form runs in make check as wine.crash): the
+# companion's start and the installer killed at CRASH_POINTS moments
+# ("COMPANION,INSTALLER"), each followed by a check of every file it
+# rewrites and a next run over what the kill left; prints the figures.
+CRASH_POINTS ?= 60,24
+
+.PHONY: crash
+crash:
+	@cmake --preset win32 >/dev/null && cmake --build --preset win32 -j2 --target merlowsp merlowspsetup fixtures >/dev/null
+	@python3 tests/wine/harness.py template $(CURDIR)/build/win32 >/dev/null
+	@MERLOWSP_CRASH_POINTS=$(CRASH_POINTS) MERLOWSP_BUILD=$(CURDIR)/build/win32 PYTHONDONTWRITEBYTECODE=1 python3 tests/wine/test_crash.py -v

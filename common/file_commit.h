@@ -9,6 +9,9 @@
 // Flushes the stream and has the system put its data on the disk. 1 or 0.
 int CommitStream(std::FILE* stream);
 
+// Has the system put the data of the file at path on the disk. 1 or 0.
+int CommitFile(const char* path);
+
 // Puts the file at source in the place of target, replacing it in one
 // step. 1 or 0; after a 0 both are as they were. On Windows a target with
 // the read-only attribute is never replaced.

@@ -1,11 +1,21 @@
 #include "common/file_commit.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 int CommitStream(std::FILE* stream)
 {
     return std::fflush(stream) == 0 && fsync(fileno(stream)) == 0 ? 1 : 0;
+}
+
+int CommitFile(const char* path)
+{
+    const int file = open(path, O_WRONLY);
+    if (file < 0)
+        return 0;
+    const int synced = fsync(file);
+    return close(file) == 0 && synced == 0 ? 1 : 0;
 }
 
 int MoveOver(const char* source, const char* target)

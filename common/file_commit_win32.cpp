@@ -1,5 +1,7 @@
 #include "common/file_commit.h"
 
+#include "common/unique_handle.h"
+
 #include <windows.h>
 
 #include <io.h>
@@ -9,6 +11,13 @@
 int CommitStream(std::FILE* stream)
 {
     return std::fflush(stream) == 0 && _commit(_fileno(stream)) == 0 ? 1 : 0;
+}
+
+int CommitFile(const char* path)
+{
+    unique_handle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && FlushFileBuffers(file.get()) ? 1 : 0;
 }
 
 int MoveOver(const char* source, const char* target)

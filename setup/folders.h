@@ -13,6 +13,8 @@ inline constexpr char kPackageFolderName[] = "files\\";
 inline constexpr char kDeletionListName[] = "upsombxfile.bat";
 inline constexpr char kCompanionUninstallScript[] = "unmerlowsp.bat";
 inline constexpr char kHookTemporaryName[] = "merlowsp.tmp";
+// As long as kCompanionUninstallScript, so it fits wherever that does.
+inline constexpr char kCompanionScriptTemporaryName[] = "unmerlowsp.tmp";
 
 // folder followed by name, into a buffer of kPathBuffer bytes. 0, or -1
 // (destination empty) when the result would not fit.

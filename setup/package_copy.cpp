@@ -1,5 +1,6 @@
 #include "setup/package_copy.h"
 
+#include "common/file_commit.h"
 #include "common/unique_handle.h"
 #include "setup/folders.h"
 #include "setup/install_error.h"
@@ -48,14 +49,21 @@ bool CopyPackageFiles(const char* sourceFolder, const char* targetFolder, char* 
             copied = false;
             break;
         }
-        copied = CopyFileA(source, target, FALSE) != FALSE;
+        // The line is on the disk before the copy begins, so that a crash or
+        // a power cut part-way never leaves a copied file the list does not
+        // name. A list cut short (a full disk) would leave copied files, the
+        // companion among them, behind at uninstall: nothing more is copied.
         const std::string line = DeletionLine(target);
-        listed = std::fwrite(line.data(), 1, line.size(), list) == line.size();
+        listed = std::fwrite(line.data(), 1, line.size(), list) == line.size() &&
+                 CommitStream(list);
+        if (!listed)
+            break;
+        // On the disk too before "setup" registers the companion: after a
+        // power cut the SCM would otherwise start a program never written.
+        copied = CopyFileA(source, target, FALSE) != FALSE && CommitFile(target);
     }
-    // A list cut short (a full disk) would leave copied files, the
-    // companion among them, behind at uninstall. The flush is checked on
-    // its own: not every C runtime's fclose reports a failed one.
-    listed = std::fflush(list) == 0 && listed;
+    // Not every C runtime's fclose reports a failed flush; it was checked
+    // with each line.
     listed = std::fclose(list) == 0 && listed;
     if (!listed) {
         SetInstallError(kErrorBatchFile);

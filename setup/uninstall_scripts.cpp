@@ -1,5 +1,6 @@
 #include "setup/uninstall_scripts.h"
 
+#include "common/file_commit.h"
 #include "setup/folders.h"
 #include "setup/install_error.h"
 
@@ -54,15 +55,23 @@ bool WriteCompanionUninstallScript(const char* productFolder, const char* compan
                                    const char* managerFolder, char* scriptPath)
 {
     JoinPath(scriptPath, productFolder, kCompanionUninstallScript);
-    std::FILE* file = scriptPath[0] ? std::fopen(scriptPath, "w") : nullptr;
+    char temporary[kPathBuffer];
+    JoinPath(temporary, productFolder, kCompanionScriptTemporaryName);
+    // Written beside it and put in its place once on the disk: a hooked
+    // unups.bat runs this script, so a crash or a power cut while it is
+    // rewritten must leave the old one or the new one, never a part.
+    std::FILE* file = scriptPath[0] && temporary[0] ? std::fopen(temporary, "w") : nullptr;
     if (file == nullptr) {
         SetInstallError(kErrorBatchFile);
         return false;
     }
     const std::string text = CompanionUninstallScriptText(companionPath, managerFolder);
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    written = CommitStream(file) && written;
+    written = std::fclose(file) == 0 && written;
     // A script cut short would leave the companion behind at uninstall.
-    if (std::fclose(file) != 0 || !written) {
+    if (!written || !MoveOver(temporary, scriptPath)) {
+        std::remove(temporary);
         SetInstallError(kErrorBatchFile);
         return false;
     }

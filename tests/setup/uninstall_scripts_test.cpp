@@ -51,6 +51,23 @@ TEST(WriteCompanionUninstallScript, WritesTheSevenLinesInTextMode)
     SetInstallError(0);
 }
 
+TEST(WriteCompanionUninstallScript, ReplacesAnOldScriptWholeAndLeavesNoTemporary)
+{
+    // A crash during an earlier run left its temporary; the old script is
+    // longer than the new one, so a rewrite in place would show its tail.
+    WriteBytes("unmerlowsp.tmp", "stale\r\n");
+    WriteBytes("unmerlowsp.bat", std::string(4096, 'x'));
+    char path[kPathBuffer];
+    ASSERT_TRUE(WriteCompanionUninstallScript("", "D:\\A\\B\\merlowsp.exe", "D:\\A\\B\\", path));
+    EXPECT_EQ(Stored(CompanionUninstallScriptText("D:\\A\\B\\merlowsp.exe", "D:\\A\\B\\")),
+              ReadBytes(path));
+    std::FILE* left = std::fopen("unmerlowsp.tmp", "rb");
+    EXPECT_EQ(nullptr, left);
+    if (left != nullptr)
+        std::fclose(left);
+    std::remove(path);
+}
+
 namespace {
 
 struct Copy {

@@ -7,8 +7,13 @@ and a schedule that the correction rewrites at some of the starts.
 After every cycle: no child program of the companion is left, its process
 has ended, Merlow depends on MERLOWSP, upstrm.dat is well formed and lost
 nothing, and the events and child logs show one whole start and stop.
-Prints one line a cycle and the figures at the end; exits 1 when any
-check failed, naming the cycle. Not part of make check.
+While it runs, the companion's handle count and private bytes are read
+inside Wine (procprobe memory). Prints a line for each of the first ten
+cycles, every hundredth and every one that failed, and the figures at the
+end; exits 1 when any check failed, naming the cycle, when processes are
+left over at the end, or when the companion's handles or private bytes of
+the last cycle exceed those of cycle 10 by more than HANDLE_DRIFT and
+PRIVATE_DRIFT. Not part of make check.
 
 Wine does not start dependencies, so each cycle plays a system start as
 the SCM does it on Windows: MERLOWSP, RUNNING awaited, then Merlow.
@@ -32,6 +37,15 @@ RUN_SECONDS = 1.0  # how long both services run in a cycle
 CHECK_PERIOD = "1"
 # Every so many cycles the dependency is taken away while both run.
 TAKE_AWAY_EVERY = 4
+# Each cycle starts a new companion process, so its figures differ only by
+# what a start does: timing (a child's handle, a thread) and the schedule,
+# which grows by up to one record a cycle. More than that is a leak.
+HANDLE_DRIFT = 8
+PRIVATE_DRIFT = 1 << 20
+REFERENCE_CYCLE = 10
+# Wine's desktop process (the first windowed child starts it, and it stays
+# for the session as on a Windows desktop), and the soak's own readers.
+SESSION_PROCESSES = ("explorer.exe", "harness_tool.exe", "procprobe.exe")
 
 CONFIG = ("# soak: windowed and windowless children, three of them waited for\n"
           "__waitTimeMERLOW=0\n"
@@ -167,6 +181,21 @@ class Soak:
         with open(self.schedule, "rb") as f:
             self.records = parse_schedule(f.read())
         self.baseline = {row[0] for row in s.process_table()}
+        self.initial = set(self.baseline)
+
+    def memory(self, pid):
+        """(handles, private bytes, working set) of a process, read inside
+        Wine; -1 for each when it can't be had."""
+        result = self.s.run(harness.fixture_path("procprobe.exe"), "memory", str(pid))
+        fields = result.stdout.split()
+        if result.rc != 0 or len(fields) != 3:
+            return -1, -1, -1
+        return tuple(int(x) for x in fields)
+
+    def leftovers(self, table):
+        """Processes of the session that were not there before the first cycle."""
+        return [row for row in table
+                if row[0] not in self.initial and row[4].lower() not in SESSION_PROCESSES]
 
     def stop(self, name):
         """The stop control; counts the answers Wine loses (see harness_tool's Stop)."""
@@ -218,6 +247,12 @@ class Soak:
         if take_away:
             s.set_dependencies("Merlow", [])
         time.sleep(RUN_SECONDS)
+        # A child that is not waited for may still be on its way into main
+        # on a loaded machine; the stop would end it before it logs.
+        deadline = time.monotonic() + 30
+        while (not STARTED_NAMES <= self.started(read_log(self.children_log))
+               and time.monotonic() < deadline):
+            time.sleep(0.2)
         if take_away and s.dependencies("Merlow") != ["MERLOWSP"]:
             self.fail(n, "the dependency taken away was not put back while running: %r"
                       % s.dependencies("Merlow"))
@@ -228,6 +263,9 @@ class Soak:
             self.fail(n, "%d companion processes while running" % len(companion))
             return self.recover()
         pid, _, handles, working_set, _ = companion[0]
+        handles_inside, private_bytes, working_inside = self.memory(pid)
+        if handles_inside >= 0:
+            handles, working_set = handles_inside, working_inside
         # A parent id may name a process long gone whose id has come back
         # (services.exe's does), so only processes new in this cycle count.
         fresh = [row for row in table if row[0] not in self.baseline]
@@ -290,12 +328,15 @@ class Soak:
             to_running=to_running, to_stopped=to_stopped, merlow_running=merlow_running,
             processes_running=len(table), processes_after=len(after), handles=handles,
             working_set=working_set, records=len(self.records), added=added,
-            scm_handles=service_manager[0][2] if service_manager else -1))
-        print("cycle %3d: RUNNING %.2f s, STOPPED %.2f s, processes %d/%d, handles %d, "
-              "working set %.1f MB, records %d%s%s" % (
-                  n, to_running, to_stopped, len(table), len(after), handles,
-                  working_set / 1048576, len(self.records), " (+1)" if added else "",
-                  "" if len(self.failures) == failed_before else "  FAILED"), flush=True)
+            scm_handles=service_manager[0][2] if service_manager else -1,
+            private=private_bytes, leftovers=len(self.leftovers(after)), cycle=n))
+        failed = len(self.failures) != failed_before
+        if n <= REFERENCE_CYCLE or n % 100 == 0 or n == self.cycles or failed:
+            print("cycle %4d: RUNNING %.2f s, STOPPED %.2f s, processes %d/%d, left over %d, "
+                  "handles %d, private %.2f MB, working set %.1f MB, records %d%s%s" % (
+                      n, to_running, to_stopped, len(table), len(after), self.rows[-1]["leftovers"],
+                      handles, private_bytes / 1048576, working_set / 1048576, len(self.records),
+                      " (+1)" if added else "", "  FAILED" if failed else ""), flush=True)
         return True
 
     def check_schedule(self, n, started_at, running_at):
@@ -322,9 +363,13 @@ class Soak:
         self.records = now
         return added
 
+    @staticmethod
+    def started(log):
+        return {what.split(" ")[0] for what in log if " started" in what}
+
     def check_logs(self, n):
         log = read_log(self.children_log)
-        started = {what.split(" ")[0] for what in log if " started" in what}
+        started = self.started(log)
         if started != STARTED_NAMES:
             self.fail(n, "started this cycle: %s" % sorted(started))
         self.missed_closes += sum(line not in log for line in ("win1 closed", "win2 closed"))
@@ -345,8 +390,29 @@ class Soak:
             if not self.cycle(n):
                 self.fail(n, "the services could not be stopped; the soak ends here")
                 break
+        self.check_drift(cycles)
         self.summary(cycles, time.monotonic() - begun)
         return 1 if self.failures else 0
+
+    def check_drift(self, cycles):
+        """Nothing left over after the last stop; the last cycle's handles and
+        private bytes within the drift bounds of the reference cycle's."""
+        left = self.leftovers(self.s.process_table())
+        if left:
+            self.fail(cycles, "processes left over at the end: %r" % left)
+        rows = {row["cycle"]: row for row in self.rows}
+        reference = rows.get(min(REFERENCE_CYCLE, cycles))
+        last = rows.get(cycles)
+        if reference is None or last is None:
+            self.fail(cycles, "no figures of cycle %d or %d to compare"
+                      % (min(REFERENCE_CYCLE, cycles), cycles))
+            return
+        for key, bound in (("handles", HANDLE_DRIFT), ("private", PRIVATE_DRIFT)):
+            if reference[key] < 0 or last[key] < 0:
+                self.fail(cycles, "the companion's %s could not be read" % key)
+            elif last[key] - reference[key] > bound:
+                self.fail(cycles, "the companion's %s grew from %d at cycle %d to %d (bound %d)"
+                          % (key, reference[key], reference["cycle"], last[key], bound))
 
     def summary(self, cycles, seconds):
         rows = self.rows
@@ -374,6 +440,19 @@ class Soak:
         print("  companion working set: first %.1f MB, last %.1f MB (max %.1f MB)" % (
             first["working_set"] / 1048576, last["working_set"] / 1048576,
             max(r["working_set"] for r in rows) / 1048576))
+        reference = next((r for r in rows if r["cycle"] == min(REFERENCE_CYCLE, cycles)), first)
+        print("  drift, cycle %d to cycle %d: handles %d to %d (%+d, bound %d), private bytes "
+              "%d to %d (%+d, bound %d)" % (
+                  reference["cycle"], last["cycle"], reference["handles"], last["handles"],
+                  last["handles"] - reference["handles"], HANDLE_DRIFT, reference["private"],
+                  last["private"], last["private"] - reference["private"], PRIVATE_DRIFT))
+        print("  processes left over after the stops: max %d, at the end %d" % (
+            max(r["leftovers"] for r in rows), last["leftovers"]))
+        for hundred in range(100, cycles + 1, 100):
+            row = next((r for r in rows if r["cycle"] == hundred), None)
+            if row:
+                print("    cycle %4d: handles %d, private %.2f MB, left over %d" % (
+                    hundred, row["handles"], row["private"] / 1048576, row["leftovers"]))
         print("  services.exe handles after stop: first %d, last %d" % (
             first["scm_handles"], last["scm_handles"]))
         print("  schedule records: first %d, last %d; %d starts added an entry" % (
