@@ -85,6 +85,14 @@ class Serovox(unittest.TestCase):
         return [(int(ms), bytes.fromhex(hexed)) for ms, hexed in
                 (line.split() for line in self._read()[log_before:].decode().splitlines())]
 
+    def exchange(self, commands, appeared):
+        """The exchange as the simulator saw it, for a failure's message:
+        each command's and each piece's moment relative to the output."""
+        first = commands[0][0] if commands else appeared
+        return "received %s; sent %s; output at %+d ms" % (
+            [(ms - first, c) for ms, c in commands],
+            [(ms - first, p) for ms, p in self.sent_pieces(first - 10000)], appeared - first)
+
     def sent_pieces(self, after_ms):
         """(unix ms, bytes) of each piece the simulator sent from after_ms on."""
         rows = [line.split() for line in self._read(".sent").decode().splitlines()]
@@ -124,8 +132,9 @@ class Serovox(unittest.TestCase):
         self.assertEqual(b"", raw)
 
     def test_one_final_carriage_return_is_removed_and_cr_lf_kept(self):
-        result, commands, _, _ = self.serovox("-P0", "Q1")
-        self.assertEqual((0, b"(230.0 50.0)\r\n", b""), (result.rc, result.stdout, result.stderr))
+        result, commands, _, appeared = self.serovox("-P0", "Q1")
+        self.assertEqual((0, b"(230.0 50.0)\r\n", b""), (result.rc, result.stdout, result.stderr),
+                         self.exchange(commands, appeared))
         self.assertEqual([b"Q1"], [command for _, command in commands])
         result, _, _, _ = self.serovox("CRLF")
         self.assertEqual((0, b"OK\r\r\n\r\n"), (result.rc, result.stdout))
@@ -142,7 +151,8 @@ class Serovox(unittest.TestCase):
         # first window's nominal end, and the one 2.4 s later is not. On a
         # busy machine the first piece may reach the port only after the
         # first window; then the resend's window reads the same answer.
-        self.assertEqual((0, b"ABCD\r\n"), (result.rc, result.stdout))
+        self.assertEqual((0, b"ABCD\r\n"), (result.rc, result.stdout),
+                         self.exchange(commands, appeared))
         sends = [command for _, command in commands]
         self.assertIn(sends, ([b"LATE"], [b"LATE", b"LATE"]))
         print("late answer: printed %.2f s after the command arrived, after %d send(s)"
