@@ -217,6 +217,11 @@ class StartUpWork(CompanionCase):
         self.start_companion()
         rc, _ = s.control_service("MERLOWSP", 5)
         self.assertNotEqual(0, rc, "the SCM passed SHUTDOWN on; this test could use it")
+        # The running companion re-asserts the dependency at each minute:
+        # stopped, it cannot be mistaken for the probe's handler.
+        self.assertEqual(0, s.stop_service("MERLOWSP"))
+        self.assertTrue(s.wait_state("MERLOWSP", 1, 60000))
+        self.assertTrue(s.wait_gone("merlowsp.exe", 60))
 
         probe = harness.install_dependency_substitute(harness.fixture_path("control_probe.exe"),
                                                       os.path.join(self.folder, "probe"))
