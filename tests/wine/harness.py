@@ -376,6 +376,26 @@ class Session:
             sys.stderr.write("stop %s: %s" % (name, result.stderr.decode(errors="replace")))
         return result.rc
 
+    def stop_until_stopped(self, name, timeout=60):
+        """Stops a service whatever it is doing, for the clean-up between
+        cases: a stop sent before the service's first report of its own is
+        refused (Wine still holds no accepted controls for it, Windows
+        answers that it cannot take the control yet), so it is sent again
+        until the service reports STOPPED or is no longer registered."""
+        deadline = time.monotonic() + timeout
+        while True:
+            state = self.service_state(name)
+            if state in (None, 1):
+                return True
+            if time.monotonic() > deadline:
+                sys.stderr.write("stop %s: still in state %s\n" % (name, state))
+                return False
+            if state != 3 and self.tool("stop", name, check=False).rc == 0:
+                remaining = max(1, int((deadline - time.monotonic()) * 1000))
+                self.wait_state(name, 1, remaining)
+            else:
+                time.sleep(0.2)
+
     def control_service(self, name, code):
         """Sends a control; returns (rc, dwCurrentState reported back)."""
         result = self.tool("control", name, str(code), check=False)

@@ -212,10 +212,8 @@ class Soak:
         """Both services stopped again after a failed step, and the next
         cycle's checks start from what is there now; False when they can't."""
         for name in ("Merlow", "MERLOWSP"):
-            if self.s.service_state(name) not in (None, 1):
-                self.s.stop_service(name)
-                if not self.s.wait_state(name, 1, 60000):
-                    return False
+            if not self.s.stop_until_stopped(name):
+                return False
         self.baseline = {row[0] for row in self.s.process_table()}
         try:
             with open(self.schedule, "rb") as f:

@@ -135,9 +135,7 @@ class CompanionCrash(unittest.TestCase):
 
     def stop(self):
         s = self.s
-        if s.service_state("MERLOWSP") not in (None, 1):
-            s.stop_service("MERLOWSP")
-            self.assertTrue(s.wait_state("MERLOWSP", 1, 30000), "MERLOWSP did not stop")
+        self.assertTrue(s.stop_until_stopped("MERLOWSP"), "MERLOWSP did not stop")
         self.assertTrue(s.wait_gone("merlowsp.exe", 30))
 
     def restore(self):
@@ -262,9 +260,7 @@ class InstallerCrash(InstallerCase):
         deadline = time.monotonic() + 60
         while "net.exe" in s.processes() and time.monotonic() < deadline:
             time.sleep(0.2)
-        if s.service_state("MERLOWSP") not in (None, 1):
-            s.stop_service("MERLOWSP")
-            s.wait_state("MERLOWSP", 1, 30000)
+        s.stop_until_stopped("MERLOWSP")
         self.assertTrue(s.wait_gone("merlowsp.exe", 60))
         if s.service_state("MERLOWSP") is not None:
             s.tool("delete", "MERLOWSP")
@@ -459,9 +455,7 @@ class InstallerCrash(InstallerCase):
         deadline = time.monotonic() + 60
         while "net.exe" in s.processes() and time.monotonic() < deadline:
             time.sleep(0.2)
-        if s.service_state("MERLOWSP") not in (None, 1):
-            s.stop_service("MERLOWSP")
-            s.wait_state("MERLOWSP", 1, 30000)
+        s.stop_until_stopped("MERLOWSP")
         self.assertTrue(s.wait_gone("merlowsp.exe", 60))
         if s.service_state("MERLOWSP") is not None:
             s.tool("delete", "MERLOWSP")

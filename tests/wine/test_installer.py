@@ -61,9 +61,7 @@ class InstallerCase(unittest.TestCase):
         s = self.s
         for name, image in (("MERLOWSP", "merlowsp.exe"), ("Merlow", "merlow.exe")):
             if s.service_state(name) is not None:
-                if s.service_state(name) != 1:
-                    s.stop_service(name)
-                    s.wait_state(name, 1, 60000)
+                s.stop_until_stopped(name)
                 # Registered again next: the old process must be gone first.
                 self.assertTrue(s.wait_gone(image, 60), "%s outlives its stop" % image)
                 s.tool("delete", name, check=False)

@@ -85,8 +85,7 @@ class InstallerOutcome(InstallerCase):
         s = self.s
         if s.service_state("MERLOWSP") is not None:  # registered by a faulty installer
             s.own_service("MERLOWSP")
-            s.stop_service("MERLOWSP")
-            s.wait_state("MERLOWSP", 1, 15000)
+            s.stop_until_stopped("MERLOWSP")
             s.wait_gone("merlowsp.exe")
         if subprocess.run(["umount", path]).returncode != 0:
             subprocess.run(["umount", "-l", path], check=True)

@@ -27,9 +27,7 @@ class RunningService(unittest.TestCase):
 
     def tearDown(self):
         s = self.s
-        if s.service_state("MERLOWSP") not in (None, 1):
-            s.stop_service("MERLOWSP")
-            s.wait_state("MERLOWSP", 1)
+        s.stop_until_stopped("MERLOWSP")
         # The next start needs the old process gone, not only STOPPED.
         self.assertTrue(s.wait_gone("merlowsp.exe", 60))
 

@@ -59,9 +59,7 @@ class CompanionCase(unittest.TestCase):
     def tearDown(self):
         s = self.s
         for name in ("MERLOWSP", "Merlow"):
-            if s.service_state(name) not in (None, 1):
-                s.stop_service(name)
-                s.wait_state(name, 1)
+            s.stop_until_stopped(name)
         s.wait_gone("merlowsp.exe")
         # The startup script's child is left alone by the companion; end it here.
         s.end_windows_processes("console_child.exe", "window_child.exe")
