@@ -366,7 +366,14 @@ class Soak:
         return {what.split(" ")[0] for what in log if " started" in what}
 
     def check_logs(self, n):
+        # The script's child is not waited for by anyone but its cmd.exe,
+        # which the companion leaves alone: on a loaded machine it may still
+        # be on its way to its last line.
+        deadline = time.monotonic() + 30
         log = read_log(self.children_log)
+        while "script exited" not in log and time.monotonic() < deadline:
+            time.sleep(0.2)
+            log = read_log(self.children_log)
         started = self.started(log)
         if started != STARTED_NAMES:
             self.fail(n, "started this cycle: %s" % sorted(started))
