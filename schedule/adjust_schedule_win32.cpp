@@ -1,9 +1,9 @@
 #include "schedule/adjust_schedule.h"
 
+#include "common/merlow_service.h"
 #include "schedule/program_path.h"
 #include "schedule/schedule_inputs.h"
 #include "service/event_source.h"
-#include "supervision/merlow_service.h"
 
 #include <event_messages.h>
 #include <windows.h>

@@ -1,10 +1,10 @@
 #include "schedule/schedule_inputs.h"
 
 #include "common/decimal.h"
+#include "common/merlow_service.h"
 #include "common/unique_handle.h"
 #include "schedule/program_path.h"
 #include "schedule/schedule_file.h"
-#include "supervision/merlow_service.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "service/event_source.h"
 
+#include "common/merlow_service.h"
 #include "common/unique_handle.h"
-#include "supervision/merlow_service.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,9 +1,9 @@
 #include "service/service_host.h"
 
 #include "common/critical_section.h"
+#include "common/merlow_service.h"
 #include "common/unique_handle.h"
 #include "service/companion_service.h"
-#include "supervision/merlow_service.h"
 #include "supervision/dependency_list.h"
 #include "supervision/service_control.h"
 

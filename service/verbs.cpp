@@ -1,11 +1,11 @@
 #include "service/verbs.h"
 
+#include "common/merlow_service.h"
 #include "common/unique_handle.h"
 #include "service/companion_service.h"
 #include "service/event_source.h"
 #include "service/messages.h"
 #include "supervision/dependency_list.h"
-#include "supervision/merlow_service.h"
 #include "supervision/service_control.h"
 
 #include <cstdio>

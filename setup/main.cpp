@@ -1,3 +1,4 @@
+#include "common/merlow_service.h"
 #include "common/program_directory.h"
 #include "common/run_hidden.h"
 #include "common/unique_handle.h"
@@ -9,7 +10,6 @@
 #include "setup/package_copy.h"
 #include "setup/product_hook.h"
 #include "setup/version_gate.h"
-#include "supervision/merlow_service.h"
 
 #include <windows.h>
 

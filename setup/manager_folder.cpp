@@ -1,11 +1,11 @@
 #include "setup/manager_folder.h"
 
+#include "common/merlow_service.h"
 #include "common/path_split.h"
 #include "setup/folders.h"
 #include "setup/image_path.h"
 #include "setup/install_error.h"
 #include "setup/registry_string.h"
-#include "supervision/merlow_service.h"
 
 #include <cstring>
 

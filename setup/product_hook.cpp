@@ -1,11 +1,11 @@
 #include "setup/product_hook.h"
 
 #include "common/file_commit.h"
+#include "common/merlow_service.h"
 #include "common/path_split.h"
 #include "setup/folders.h"
 #include "setup/install_error.h"
 #include "setup/uninstall_scripts.h"
-#include "supervision/merlow_service.h"
 
 #include <windows.h>
 

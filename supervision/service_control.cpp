@@ -1,8 +1,8 @@
 #include "supervision/service_control.h"
 
+#include "common/merlow_service.h"
 #include "common/unique_handle.h"
 #include "supervision/dependency_list.h"
-#include "supervision/merlow_service.h"
 
 namespace {
 
