@@ -3,7 +3,7 @@
 #include "schedule/schedule_table.h"
 
 int AdjustScheduleFile(const char* path, std::int32_t now, std::int32_t correction,
-                       void (*reportScheduleAdded)())
+                       ScheduleAddedReporter reportScheduleAdded)
 {
     ScheduleTable table;
     // A table loaded only in part would lose the rest in the rewrite.

@@ -2,11 +2,15 @@
 
 #include <cstdint>
 
+// What the correction calls once it has made an entry, before the file is
+// rewritten: the companion reports MSG_SCHEDULE_ADDED through it.
+using ScheduleAddedReporter = void (*)();
+
 // The restore-time correction of the schedule file, once per start of the
 // companion service: inside the window of an open 107 entry it adds a
-// shorter one that starts now, reports MSG_SCHEDULE_ADDED and rewrites
+// shorter one that starts now, calls reportScheduleAdded and rewrites
 // upstrm.dat. Whatever happens, the caller goes on.
-void AdjustSchedule();
+void AdjustSchedule(ScheduleAddedReporter reportScheduleAdded);
 
 // What AdjustSchedule does, given its inputs: the schedule file's path,
 // the current time and the correction in seconds. reportScheduleAdded is
@@ -14,4 +18,4 @@ void AdjustSchedule();
 // entry was made (the rewrite may still have failed), else 0; the file is
 // then untouched.
 int AdjustScheduleFile(const char* path, std::int32_t now, std::int32_t correction,
-                       void (*reportScheduleAdded)());
+                       ScheduleAddedReporter reportScheduleAdded);

@@ -1,22 +1,13 @@
 #include "schedule/adjust_schedule.h"
 
-#include "common/merlow_service.h"
 #include "schedule/program_path.h"
 #include "schedule/schedule_inputs.h"
-#include "service/event_source.h"
 
-#include <event_messages.h>
 #include <windows.h>
 
 #include <ctime>
 
 namespace {
-
-void ReportScheduleAdded()
-{
-    const char* strings[] = {kCompanionServiceName};
-    ReportServiceEvent(EVENTLOG_INFORMATION_TYPE, MSG_SCHEDULE_ADDED, 1, 0, strings, nullptr);
-}
 
 // UpsDownDelay + RestoreTimeCorrection, held to 32 bits.
 std::int32_t ReadCorrection()
@@ -32,11 +23,11 @@ std::int32_t ReadCorrection()
 
 }  // namespace
 
-void AdjustSchedule()
+void AdjustSchedule(ScheduleAddedReporter reportScheduleAdded)
 {
     char path[kPathSize];
     if (!ScheduleFilePath(path))
         return;
     const std::int32_t now = static_cast<std::int32_t>(std::time(nullptr));
-    AdjustScheduleFile(path, now, ReadCorrection(), ReportScheduleAdded);
+    AdjustScheduleFile(path, now, ReadCorrection(), reportScheduleAdded);
 }

@@ -27,6 +27,11 @@ void ReportCompanionEvent(DWORD eventId)
     ReportServiceEvent(EVENTLOG_INFORMATION_TYPE, eventId, 1, 0, strings, nullptr);
 }
 
+void ReportScheduleAdded()
+{
+    ReportCompanionEvent(MSG_SCHEDULE_ADDED);
+}
+
 
 // The run loop's calls, made for real.
 //
@@ -69,7 +74,7 @@ public:
         EditDependency(kManagerServiceName, kCompanionServiceName, DEPEND_ADD);
     }
 
-    void AdjustSchedule() override { ::AdjustSchedule(); }
+    void AdjustSchedule() override { ::AdjustSchedule(ReportScheduleAdded); }
     void ReportStarted() override { ReportCompanionEvent(MSG_SERVICE_STARTED); }
     void ReportStopped() override { ReportCompanionEvent(MSG_SERVICE_STOPPED); }
     std::int32_t ReadWaitTime() override
