@@ -1,6 +1,5 @@
 #include "schedule/adjust_schedule.h"
 
-#include "schedule/program_path.h"
 #include "schedule/schedule_inputs.h"
 
 #include <windows.h>
@@ -25,7 +24,7 @@ std::int32_t ReadCorrection()
 
 void AdjustSchedule(ScheduleAddedReporter reportScheduleAdded)
 {
-    char path[kPathSize];
+    char path[MAX_PATH];
     if (!ScheduleFilePath(path))
         return;
     const std::int32_t now = static_cast<std::int32_t>(std::time(nullptr));

@@ -9,7 +9,6 @@
 // The line format of upstrm.dat: 19 fields separated by ";", numbers in
 // decimal, local timestamps "dd.mm.yyyy_hh:mm:ss".
 
-inline constexpr char kScheduleFile[] = "upstrm.dat";
 inline constexpr int kScheduleLineRead = 1023;   // one read takes at most 1022 characters
 inline constexpr int kScheduleLineSize = 1024;
 inline constexpr std::size_t kTimestampSize = 32;

@@ -10,9 +10,8 @@ struct UpsParameters {
     std::int32_t upsDownDelay;    // seconds
 };
 
-// upstrm.dat in the program directory, in a buffer of kPathSize; the bare
-// name when the executable's path cannot be had. 0 (output empty) when
-// the path would not fit.
+// upstrm.dat in the program directory, in a buffer of MAX_PATH bytes. 0
+// (output empty) when the path cannot be formed.
 int ScheduleFilePath(char* output);
 
 // 1 only when both "UpsDevice" and "UpsDownDelay" were read.

@@ -2,40 +2,20 @@
 
 #include "common/decimal.h"
 #include "common/merlow_service.h"
+#include "common/program_directory.h"
 #include "common/unique_handle.h"
-#include "schedule/program_path.h"
-#include "schedule/schedule_file.h"
 
 #include <windows.h>
-
-#include <cstring>
 
 namespace {
 
 constexpr char kIniFile[] = "merlowsp.ini";
 
-int ProgramDirectoryFile(char* output, const char* name)
-{
-    char module[kPathSize];
-    const DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
-    if (length == 0) {
-        std::memcpy(output, name, std::strlen(name) + 1);
-        return 1;
-    }
-    // A path cut at the buffer's end (XP leaves it without its NUL) names
-    // some other folder.
-    if (length >= sizeof module) {
-        output[0] = '\0';
-        return 0;
-    }
-    return ProgramFilePath(output, kPathSize, module, name);
-}
-
 }  // namespace
 
 int ScheduleFilePath(char* output)
 {
-    return ProgramDirectoryFile(output, kScheduleFile);
+    return GetProgramFilePath(kScheduleFileName, output);
 }
 
 int ReadUpsParameters(UpsParameters* parameters)
@@ -66,8 +46,8 @@ int ReadUpsParameters(UpsParameters* parameters)
 int ReadRestoreTimeCorrection(std::int32_t* value)
 {
     *value = 0;
-    char path[kPathSize];
-    if (ProgramDirectoryFile(path, kIniFile))
+    char path[MAX_PATH];
+    if (GetProgramFilePath(kIniFile, path))
         *value = static_cast<std::int32_t>(
             GetPrivateProfileIntA("MERLOW", "RestoreTimeCorrection ", 0, path));
     return 1;

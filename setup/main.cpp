@@ -54,20 +54,23 @@ void Register(char* commandLine, DWORD waitMs)
 
 void Install()
 {
-    char programDirectory[MAX_PATH];
-    GetProgramDirectory(programDirectory);
-
     char managerFolder[kPathBuffer];
     if (!GetManagerFolder(managerFolder)) {
         ShowSetupMessage(kMessageNoManagerFolder, MB_ICONWARNING);
         return;
     }
 
+    // Without the installer's own folder there is no package to copy: a
+    // relative "files\" would be looked for in whatever the current
+    // directory is.
     char packageFolder[kPathBuffer];
+    if (!GetProgramFilePath(kPackageFolderName, packageFolder)) {
+        ShowSetupMessage(kMessageCopyFailed, MB_ICONERROR);
+        return;
+    }
     char managerProgram[kPathBuffer];
     char installedCompanion[kPathBuffer];
     char newCompanion[kPathBuffer];
-    JoinPath(packageFolder, programDirectory, kPackageFolderName);
     JoinPath(managerProgram, managerFolder, kManagerProgramName);
     CompanionPath(installedCompanion, managerFolder);
     CompanionPath(newCompanion, packageFolder);

@@ -15,32 +15,34 @@ namespace {
 // to 255 bytes), two quotes and the end byte.
 constexpr size_t kCommandLineSize = MAX_PATH + kFieldSize + 2;
 
+constexpr char kStartupScriptName[] = "startup.bat";
+
 }  // namespace
 
-void StartupConfigPath(char* path)
+int StartupConfigPath(char* path)
 {
-    char directory[MAX_PATH];
-    GetProgramDirectory(directory);
-    const int length = std::snprintf(path, MAX_PATH, "%s%s", directory, kStartupConfigName);
-    if (length < 0 || length >= MAX_PATH)
-        std::snprintf(path, MAX_PATH, "%s", kStartupConfigName);
+    return GetProgramFilePath(kStartupConfigName, path);
 }
 
 int RunStartupScript(PROCESS_INFORMATION* scriptProcess)
 {
     char directory[MAX_PATH];
-    GetProgramDirectory(directory);
+    char script[MAX_PATH];
+    if (!GetProgramDirectory(directory) || !GetProgramFilePath(kStartupScriptName, script)) {
+        *scriptProcess = PROCESS_INFORMATION{};
+        return 0;
+    }
     char commandLine[kCommandLineSize];
-    std::snprintf(commandLine, sizeof commandLine, "cmd.exe /c \"%sstartup.bat\"", directory);
-    return RunHidden(commandLine, directory[0] ? directory : nullptr, scriptProcess);
+    std::snprintf(commandLine, sizeof commandLine, "cmd.exe /c \"%s\"", script);
+    return RunHidden(commandLine, directory, scriptProcess);
 }
 
 int LaunchChildPrograms(ChildProcess* children, LONG* count)
 {
     char directory[MAX_PATH];
-    GetProgramDirectory(directory);
     char configPath[MAX_PATH];
-    StartupConfigPath(configPath);
+    if (!GetProgramDirectory(directory) || !StartupConfigPath(configPath))
+        return 1;
     const int capacity = *count < 0 ? 0 : (*count > kChildCapacity ? kChildCapacity : *count);
     std::vector<ProgramLine> lines(kChildCapacity);
     const int read = ReadProgramLines(configPath, lines.data(), capacity);
@@ -53,7 +55,7 @@ int LaunchChildPrograms(ChildProcess* children, LONG* count)
             continue;  // an unusable line: an entry with null handles
         char commandLine[kCommandLineSize];
         JoinProgramCommandLine(directory, lines[i].programText, commandLine, sizeof commandLine);
-        RunHidden(commandLine, directory[0] ? directory : nullptr, &children[i].process);
+        RunHidden(commandLine, directory, &children[i].process);
     }
     *count = read;
     return 1;

@@ -8,12 +8,14 @@
 // program directory, and their end at the companion's stop.
 
 // Starts cmd.exe /c "<program directory>startup.bat"; never waited for.
+// 0, with nothing started, when the program directory is unknown.
 int RunStartupScript(PROCESS_INFORMATION* scriptProcess);
 
 // Starts the program lines of upsombx.conf, at most count of them; count
 // becomes the number of table entries used (a line that could not be
 // started takes an entry with null handles). Without the file nothing is
-// started and count is left as it was. Always 1.
+// started and count is left as it was; so too when the program directory
+// is unknown. Always 1.
 int LaunchChildPrograms(ChildProcess* children, LONG* count);
 
 // Waits for each program that has a wait time, one after another. A wait
@@ -29,6 +31,7 @@ void CloseChildPrograms(ChildProcess* children, LONG count);
 // process and ends the enumeration.
 BOOL CALLBACK CloseChildWindow(HWND window, LPARAM entry);
 
-// The path of upsombx.conf beside the executable (the bare name when the
-// program directory is unknown), into a buffer of MAX_PATH bytes.
-void StartupConfigPath(char* path);
+// The path of upsombx.conf beside the executable, into a buffer of
+// MAX_PATH bytes. 0, with path empty, when it cannot be formed: the
+// default wait time then holds and no program is started.
+int StartupConfigPath(char* path);

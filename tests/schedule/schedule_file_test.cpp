@@ -1,4 +1,3 @@
-#include "schedule/program_path.h"
 #include "schedule/schedule_file.h"
 #include "schedule_test_support.h"
 
@@ -162,35 +161,4 @@ TEST_F(ScheduleFileTest, LineHasNineteenFieldsInTheProductsFormat)
     EXPECT_STREQ("-5;0;1;2;3;4;5;6;7;8;2147483647;-2147483648;33;19;15;300;1;107,57;"
                  "06.03.2002_07:00:00\n",
                  line);
-}
-
-TEST(ProgramFilePath, JoinsTheExecutablesFolderAndTheName)
-{
-    char path[kPathSize];
-    ASSERT_EQ(1, ProgramFilePath(path, sizeof path, "C:\\Ombrix\\Merlow\\merlowsp.exe", "upstrm.dat"));
-    EXPECT_STREQ("C:\\Ombrix\\Merlow\\upstrm.dat", path);
-    ASSERT_EQ(1, ProgramFilePath(path, sizeof path, "merlowsp.exe", "upstrm.dat"));
-    EXPECT_STREQ("upstrm.dat", path);
-}
-
-// 表 is 95 5C in code page 932: its second byte is no separator.
-TEST(ProgramFilePath, StepsOverDoubleByteCharacters)
-{
-    char path[kPathSize];
-    ASSERT_EQ(1, ProgramFilePath(path, sizeof path, "C:\\\x95\\\\\x95\\\\merlowsp.exe", "upstrm.dat"));
-    EXPECT_STREQ("C:\\\x95\\\\\x95\\\\upstrm.dat", path);
-    ASSERT_EQ(1, ProgramFilePath(path, sizeof path, "C:\\ups\\\x95\\.exe", "upstrm.dat"));
-    EXPECT_STREQ("C:\\ups\\upstrm.dat", path);
-}
-
-TEST(ProgramFilePath, RefusesAPathThatWouldNotFit)
-{
-    char path[kPathSize];
-    std::string folder = "C:\\" + std::string(kPathSize - 15, 'd') + "\\";  // 249 characters
-    ASSERT_EQ(1, ProgramFilePath(path, sizeof path, (folder + "m.exe").c_str(), "upstrm.dat"));
-    EXPECT_EQ(kPathSize - 1, std::strlen(path));
-    folder.insert(3, "d");
-    std::memset(path, 'z', sizeof path);
-    EXPECT_EQ(0, ProgramFilePath(path, sizeof path, (folder + "m.exe").c_str(), "upstrm.dat"));
-    EXPECT_STREQ("", path);
 }

@@ -1,4 +1,4 @@
-#include "schedule/program_path.h"
+#include "common/program_path.h"
 
 #include "common/path_split.h"
 
