@@ -40,6 +40,14 @@ public:
         handle_ = handle;
     }
 
+    // For an out-parameter: closes what is held and gives the address the
+    // new handle is written to, as in RegOpenKeyExA(..., key.put()).
+    pointer* put()
+    {
+        reset();
+        return &handle_;
+    }
+
 private:
     pointer handle_ = Traits::empty();
 };

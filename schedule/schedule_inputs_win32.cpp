@@ -3,6 +3,7 @@
 #include "common/decimal.h"
 #include "common/merlow_service.h"
 #include "common/program_directory.h"
+#include "common/registry_string.h"
 #include "common/unique_handle.h"
 
 #include <windows.h>
@@ -20,26 +21,21 @@ int ScheduleFilePath(char* output)
 
 int ReadUpsParameters(UpsParameters* parameters)
 {
-    HKEY raw = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kManagerParametersKey, 0, KEY_READ, &raw) != ERROR_SUCCESS)
+    unique_hkey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kManagerParametersKey, 0, KEY_READ, key.put()) !=
+        ERROR_SUCCESS)
         return 0;
-    unique_hkey key(raw);
 
-    DWORD size = sizeof parameters->upsDevice - 1;
-    const bool device = RegQueryValueExA(key.get(), kUpsDeviceValue, nullptr, nullptr,
-                                         reinterpret_cast<BYTE*>(parameters->upsDevice),
-                                         &size) == ERROR_SUCCESS;
-    parameters->upsDevice[device ? size : 0] = '\0';
-
-    // The bytes need not end in a NUL, whatever their type says.
+    // Each value may take the bytes of its buffer but one as stored, so the
+    // zero byte added after it always fits.
+    const bool device =
+        QueryRegistryString(key.get(), kUpsDeviceValue, parameters->upsDevice,
+                            sizeof parameters->upsDevice, sizeof parameters->upsDevice - 1);
     char delay[256];
-    size = sizeof delay - 1;
-    const bool delayRead = RegQueryValueExA(key.get(), kUpsDownDelayValue, nullptr, nullptr,
-                                            reinterpret_cast<BYTE*>(delay), &size) == ERROR_SUCCESS;
-    if (delayRead) {
-        delay[size] = '\0';
+    const bool delayRead =
+        QueryRegistryString(key.get(), kUpsDownDelayValue, delay, sizeof delay, sizeof delay - 1);
+    if (delayRead)
         parameters->upsDownDelay = ParseDecimal(delay);
-    }
     return device && delayRead ? 1 : 0;
 }
 

@@ -24,12 +24,11 @@ int InstallEventSource(const char* source, const char* messageFile)
     char path[1024];
     if (!SourceKeyPath(source, path))
         return 0;
-    HKEY raw = nullptr;
+    unique_hkey key;
     char noClass[] = "";
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, noClass, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &raw, nullptr) != ERROR_SUCCESS)
+                        KEY_ALL_ACCESS, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
         return 0;
-    unique_hkey key(raw);
     RegSetValueExA(key.get(), "EventMessageFile", 0, REG_EXPAND_SZ,
                    reinterpret_cast<const BYTE*>(messageFile),
                    static_cast<DWORD>(std::strlen(messageFile) + 1));
@@ -50,9 +49,9 @@ int RemoveEventSource(const char* source)
 int ReportServiceEvent(WORD type, DWORD eventId, WORD stringCount, DWORD dataSize,
                        const char** strings, void* data)
 {
-    HANDLE source = RegisterEventSourceA(nullptr, kCompanionServiceName);
-    if (source == nullptr)
+    unique_event_source source(RegisterEventSourceA(nullptr, kCompanionServiceName));
+    if (!source)
         return 0;
-    ReportEventA(source, type, 0, eventId, nullptr, stringCount, dataSize, strings, data);
-    return DeregisterEventSource(source) ? 1 : 0;
+    ReportEventA(source.get(), type, 0, eventId, nullptr, stringCount, dataSize, strings, data);
+    return 1;
 }

@@ -14,7 +14,7 @@ int InstallEventSource(const char* source, const char* messageFile);
 int RemoveEventSource(const char* source);
 
 // Reports one event under the source "MERLOWSP", opening and closing the
-// source around it. 0 when the source cannot be opened; otherwise the
-// result of closing it. The event's own outcome is not looked at.
+// source around it. 0 when the source cannot be opened, else 1. The
+// event's own outcome is not looked at.
 int ReportServiceEvent(WORD type, DWORD eventId, WORD stringCount, DWORD dataSize,
                        const char** strings, void* data);

@@ -2,10 +2,10 @@
 
 #include "common/merlow_service.h"
 #include "common/path_split.h"
+#include "common/registry_string.h"
 #include "setup/folders.h"
 #include "setup/image_path.h"
 #include "setup/install_error.h"
-#include "setup/registry_string.h"
 
 #include <cstring>
 

@@ -2,11 +2,11 @@
 
 #include "common/merlow_service.h"
 #include "common/path_split.h"
+#include "common/registry_string.h"
 #include "common/run_hidden.h"
 #include "common/unique_handle.h"
 #include "setup/folders.h"
 #include "setup/install_error.h"
-#include "setup/registry_string.h"
 
 #include <cstdio>
 
