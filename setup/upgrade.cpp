@@ -2,6 +2,7 @@
 
 #include "common/merlow_service.h"
 #include "common/path_split.h"
+#include "common/query_service_config.h"
 #include "common/registry_string.h"
 #include "common/run_hidden.h"
 #include "common/unique_handle.h"
@@ -40,11 +41,8 @@ void RestoreManagerAutoStart()
     unique_schandle service(OpenServiceA(scm.get(), kManagerServiceName, SERVICE_ALL_ACCESS));
     if (!service)
         return;
-    alignas(QUERY_SERVICE_CONFIGA) char buffer[2048];
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer);
-    DWORD needed = 0;
-    if (QueryServiceConfigA(service.get(), config, sizeof buffer, &needed) &&
-        config->dwStartType == SERVICE_DEMAND_START)
+    ServiceConfig config;
+    if (config.Read(service.get()) && config.Config().dwStartType == SERVICE_DEMAND_START)
         ChangeServiceConfigA(service.get(), SERVICE_NO_CHANGE, SERVICE_AUTO_START,
                              SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
                              nullptr, kManagerServiceName);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/service_config.h"
+
 #include <cstddef>
 
 // Dependency lists as the SCM hands them in lpDependencies: entries ended
@@ -10,7 +12,6 @@
 // written only within destinationSize. A list that is not ended within its
 // bytes, or holds an entry longer than kDependencyEntryMax, is not edited.
 
-inline constexpr std::size_t kServiceConfigBufferSize = 2048;
 inline constexpr std::size_t kDependencyEntryMax = 259;
 
 enum DependencyMode { DEPEND_ADD = 1, DEPEND_REMOVE = 2 };

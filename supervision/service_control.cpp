@@ -1,6 +1,7 @@
 #include "supervision/service_control.h"
 
 #include "common/merlow_service.h"
+#include "common/query_service_config.h"
 #include "common/unique_handle.h"
 #include "supervision/dependency_list.h"
 
@@ -17,40 +18,6 @@ unique_schandle Open(const unique_schandle& manager, const char* serviceName, DW
         return unique_schandle();
     return unique_schandle(OpenServiceA(manager.get(), serviceName, access));
 }
-
-// The configuration as the SCM gives it, in a buffer of the fixed size.
-// Where the SCM's dependency pointer does not lie inside the buffer the
-// list is taken as unreadable, whatever the SCM handed back.
-struct ServiceConfig {
-    alignas(QUERY_SERVICE_CONFIGA) char buffer[kServiceConfigBufferSize];
-
-    bool Read(SC_HANDLE service)
-    {
-        DWORD needed = 0;
-        return QueryServiceConfigA(service, Config(), sizeof buffer, &needed) != FALSE;
-    }
-
-    QUERY_SERVICE_CONFIGA* Config() { return reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer); }
-
-    // The list and the bytes it may take up to the buffer's end; an absent
-    // list is the empty list.
-    bool Dependencies(const char** list, size_t* size)
-    {
-        static const char empty[1] = {'\0'};
-        const char* at = Config()->lpDependencies;
-        if (at == nullptr) {
-            *list = empty;
-            *size = sizeof empty;
-            return true;
-        }
-        const char* end = buffer + sizeof buffer;
-        if (at < buffer + sizeof(QUERY_SERVICE_CONFIGA) || at >= end)
-            return false;
-        *list = at;
-        *size = static_cast<size_t>(end - at);
-        return true;
-    }
-};
 
 // The service opened with all access and its dependency list read, the
 // SCM opened with the given access; the handles live as long as this.
