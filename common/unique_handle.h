@@ -93,3 +93,39 @@ using unique_schandle = UniqueHandle<ServiceHandleTraits>;
 using unique_hkey = UniqueHandle<RegistryKeyTraits>;
 using unique_event_source = UniqueHandle<EventSourceTraits>;
 using unique_module = UniqueHandle<ModuleTraits>;
+
+struct FindTraits {
+    using pointer = HANDLE;
+    static pointer empty() { return INVALID_HANDLE_VALUE; }
+    static bool valid(pointer h) { return h != INVALID_HANDLE_VALUE; }
+    static void close(pointer h) { FindClose(h); }
+};
+using unique_find = UniqueHandle<FindTraits>;
+
+// A started process: both handles of its PROCESS_INFORMATION, closed
+// together, and its id, which outlives neither.
+class unique_process {
+public:
+    unique_process() = default;
+    explicit unique_process(const PROCESS_INFORMATION& started)
+        : process_(started.hProcess), thread_(started.hThread), id_(started.dwProcessId)
+    {
+    }
+
+    HANDLE process() const { return process_.get(); }
+    HANDLE thread() const { return thread_.get(); }
+    DWORD id() const { return id_; }
+    explicit operator bool() const { return static_cast<bool>(process_); }
+
+    void reset()
+    {
+        thread_.reset();
+        process_.reset();
+        id_ = 0;
+    }
+
+private:
+    unique_handle process_;
+    unique_handle thread_;
+    DWORD id_ = 0;
+};

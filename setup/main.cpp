@@ -1,7 +1,6 @@
 #include "common/merlow_service.h"
 #include "common/program_directory.h"
 #include "common/run_hidden.h"
-#include "common/unique_handle.h"
 #include "setup/folders.h"
 #include "setup/install_error.h"
 #include "setup/manager_folder.h"
@@ -24,13 +23,11 @@ constexpr DWORD kSetupWaitMs = 30000;
 // waits at most waitMs for it; its outcome is not looked at.
 void Launch(char* commandLine, DWORD waitMs)
 {
-    PROCESS_INFORMATION process;
+    unique_process process;
     if (!RunHidden(commandLine, nullptr, &process))
         return;
-    unique_handle processHandle(process.hProcess);
-    unique_handle threadHandle(process.hThread);
     if (waitMs != 0)
-        WaitForSingleObject(processHandle.get(), waitMs);
+        WaitForSingleObject(process.process(), waitMs);
 }
 
 // Registers the companion: "setup" is waited for (bounded) and has to end
@@ -41,14 +38,12 @@ void Launch(char* commandLine, DWORD waitMs)
 // before.
 void Register(char* commandLine, DWORD waitMs)
 {
-    PROCESS_INFORMATION process;
+    unique_process process;
     if (!RunHidden(commandLine, nullptr, &process))
         return;
-    unique_handle processHandle(process.hProcess);
-    unique_handle threadHandle(process.hThread);
     DWORD exitCode = 1;
-    if (WaitForSingleObject(processHandle.get(), waitMs) != WAIT_OBJECT_0 ||
-        !GetExitCodeProcess(processHandle.get(), &exitCode) || exitCode != 0)
+    if (WaitForSingleObject(process.process(), waitMs) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process.process(), &exitCode) || exitCode != 0)
         SetInstallError(kErrorRegistration);
 }
 

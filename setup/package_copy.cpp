@@ -10,18 +10,6 @@
 
 #include <cstdio>
 
-namespace {
-
-struct FindTraits {
-    using pointer = HANDLE;
-    static pointer empty() { return INVALID_HANDLE_VALUE; }
-    static bool valid(pointer h) { return h != INVALID_HANDLE_VALUE; }
-    static void close(pointer h) { FindClose(h); }
-};
-using unique_find = UniqueHandle<FindTraits>;
-
-}  // namespace
-
 bool CopyPackageFiles(const char* sourceFolder, const char* targetFolder, char* deletionList)
 {
     JoinPath(deletionList, targetFolder, kDeletionListName);

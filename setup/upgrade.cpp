@@ -24,12 +24,10 @@ bool RemovePreviousCompanion()
     char commandLine[1024];
     std::snprintf(commandLine, sizeof commandLine, "cmd.exe /c \"%s%s\"", folder,
                   kCompanionUninstallScript);
-    PROCESS_INFORMATION process;
+    unique_process process;
     if (!RunHidden(commandLine, folder, &process))
         return false;
-    unique_handle processHandle(process.hProcess);
-    unique_handle threadHandle(process.hThread);
-    WaitForSingleObject(processHandle.get(), 10000);
+    WaitForSingleObject(process.process(), 10000);
     return true;
 }
 

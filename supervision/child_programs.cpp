@@ -24,12 +24,12 @@ int StartupConfigPath(char* path)
     return GetProgramFilePath(kStartupConfigName, path);
 }
 
-int RunStartupScript(PROCESS_INFORMATION* scriptProcess)
+int RunStartupScript(unique_process* scriptProcess)
 {
     char directory[MAX_PATH];
     char script[MAX_PATH];
     if (!GetProgramDirectory(directory) || !GetProgramFilePath(kStartupScriptName, script)) {
-        *scriptProcess = PROCESS_INFORMATION{};
+        scriptProcess->reset();
         return 0;
     }
     char commandLine[kCommandLineSize];
@@ -50,9 +50,9 @@ int LaunchChildPrograms(ChildProcess* children, LONG* count)
         return 1;
     for (int i = 0; i < read; ++i) {
         children[i].waitMs = lines[i].waitMs;
-        children[i].process = PROCESS_INFORMATION{};
+        children[i].process.reset();
         if (lines[i].programText[0] == '\0')
-            continue;  // an unusable line: an entry with null handles
+            continue;  // an unusable line: an empty entry
         char commandLine[kCommandLineSize];
         JoinProgramCommandLine(directory, lines[i].programText, commandLine, sizeof commandLine);
         RunHidden(commandLine, directory, &children[i].process);
@@ -64,14 +64,14 @@ int LaunchChildPrograms(ChildProcess* children, LONG* count)
 int WaitChildPrograms(ChildProcess* children, LONG count, HANDLE stopRequested)
 {
     for (LONG i = 0; i < count; ++i) {
-        if (children[i].process.hProcess == nullptr || children[i].waitMs == NO_WAIT)
+        if (!children[i].process || children[i].waitMs == kNoWait)
             continue;
         const DWORD milliseconds = static_cast<DWORD>(children[i].waitMs);
         if (stopRequested == nullptr) {
-            WaitForSingleObject(children[i].process.hProcess, milliseconds);
+            WaitForSingleObject(children[i].process.process(), milliseconds);
             continue;
         }
-        HANDLE handles[] = {children[i].process.hProcess, stopRequested};
+        HANDLE handles[] = {children[i].process.process(), stopRequested};
         if (WaitForMultipleObjects(2, handles, FALSE, milliseconds) == WAIT_OBJECT_0 + 1)
             break;
     }
@@ -83,7 +83,7 @@ BOOL CALLBACK CloseChildWindow(HWND window, LPARAM entry)
     const auto* child = reinterpret_cast<const ChildProcess*>(entry);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId != child->process.dwProcessId)
+    if (processId != child->process.id())
         return TRUE;
     PostMessageA(window, WM_CLOSE, 0, 0);
     return FALSE;
@@ -92,19 +92,15 @@ BOOL CALLBACK CloseChildWindow(HWND window, LPARAM entry)
 void CloseChildPrograms(ChildProcess* children, LONG count)
 {
     for (LONG i = 0; i < count; ++i)
-        if (children[i].process.hProcess != nullptr)
+        if (children[i].process)
             EnumWindows(CloseChildWindow, reinterpret_cast<LPARAM>(&children[i]));
     Sleep(1000);
     for (LONG i = 0; i < count; ++i) {
-        PROCESS_INFORMATION& process = children[i].process;
-        if (process.hProcess == nullptr)
+        unique_process& process = children[i].process;
+        if (!process)
             continue;
-        if (WaitForSingleObject(process.hProcess, 10) == WAIT_TIMEOUT)
-            TerminateProcess(process.hProcess, 0);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        // Cleared, so that no later pass can close a handle twice.
-        process.hThread = nullptr;
-        process.hProcess = nullptr;
+        if (WaitForSingleObject(process.process(), 10) == WAIT_TIMEOUT)
+            TerminateProcess(process.process(), 0);
+        process.reset();
     }
 }

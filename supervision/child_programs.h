@@ -9,11 +9,11 @@
 
 // Starts cmd.exe /c "<program directory>startup.bat"; never waited for.
 // 0, with nothing started, when the program directory is unknown.
-int RunStartupScript(PROCESS_INFORMATION* scriptProcess);
+int RunStartupScript(unique_process* scriptProcess);
 
 // Starts the program lines of upsombx.conf, at most count of them; count
 // becomes the number of table entries used (a line that could not be
-// started takes an entry with null handles). Without the file nothing is
+// started takes an empty entry). Without the file nothing is
 // started and count is left as it was; so too when the program directory
 // is unknown. Always 1.
 int LaunchChildPrograms(ChildProcess* children, LONG* count);
@@ -24,7 +24,7 @@ int WaitChildPrograms(ChildProcess* children, LONG count, HANDLE stopRequested);
 
 // Asks each program's first top-level window to close, gives them one
 // second, ends those still running and closes every handle of the table
-// (the entries' handles are null afterwards).
+// (the entries are empty afterwards).
 void CloseChildPrograms(ChildProcess* children, LONG count);
 
 // EnumWindows callback: posts WM_CLOSE to the first window of the entry's
