@@ -18,8 +18,9 @@
 
 namespace {
 
-// Built before main runs: zero-filled but for checkPeriod.
-CompanionService theService;
+// Made before main runs and never destroyed: the run thread may still wait
+// on its children while the process ends.
+CompanionService& theService = *new CompanionService;
 
 void ReportCompanionEvent(DWORD eventId)
 {
@@ -44,8 +45,9 @@ void ReportScheduleAdded()
 // thread waits on it, and every child started is closed by the stop.
 class CompanionHost final : public SupervisionHost {
 public:
-    CompanionHost()
-        : stopRequested_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+    explicit CompanionHost(CompanionService& service)
+        : service_(service),
+          stopRequested_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
           startupEnded_(CreateEventA(nullptr, TRUE, TRUE, nullptr)),
           restartEnded_(CreateEventA(nullptr, TRUE, TRUE, nullptr))
     {
@@ -95,11 +97,10 @@ public:
             startupRunning_ = true;
             ResetEvent(startupEnded_.get());
         }
-        CompanionService& service = *currentService;
-        RunStartupScript(&service.scriptProcess);
-        service.childCount = kChildCapacity;
-        LaunchChildPrograms(service.children, &service.childCount);
-        WaitChildPrograms(service.children, service.childCount, stopRequested_.get());
+        RunStartupScript(&service_.scriptProcessForServiceLife);
+        service_.childCount = kChildCapacity;
+        LaunchChildPrograms(service_.children, &service_.childCount);
+        WaitChildPrograms(service_.children, service_.childCount, stopRequested_.get());
         Locked locked(lock_);
         startupRunning_ = false;
         SetEvent(startupEnded_.get());
@@ -122,7 +123,7 @@ public:
                 return;
             WaitForSingleObject(startupEnded_.get(), INFINITE);
         }
-        CloseChildPrograms(currentService->children, currentService->childCount);
+        CloseChildPrograms(service_.children, service_.childCount);
     }
 
     bool BeginManagerRestart() override
@@ -155,6 +156,7 @@ public:
     }
 
 private:
+    CompanionService& service_;
     CriticalSection lock_;
     bool stopping_ = false;
     bool startupRunning_ = false;
@@ -168,7 +170,7 @@ private:
 // the dispatcher returns and the process ends.
 CompanionHost& Host()
 {
-    static CompanionHost* const host = new CompanionHost;
+    static CompanionHost* const host = new CompanionHost(theService);
     return *host;
 }
 

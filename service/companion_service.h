@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/unique_handle.h"
 #include "supervision/child_process.h"
 
 #include <windows.h>
@@ -18,8 +19,10 @@ public:
 
     DWORD lastError = 0;
     LONG checkPeriod = 60;  // seconds between re-assertions of the dependency
-    PROCESS_INFORMATION scriptProcess = {};
-    ChildProcess children[kChildCapacity] = {};
+    // startup.bat's cmd.exe is never waited for nor ended: its handles are
+    // held, not closed, while the service runs.
+    unique_process scriptProcessForServiceLife;
+    ChildProcess children[kChildCapacity];
     LONG childCount = 0;
     LONG dependencyMissing = 0;
 };

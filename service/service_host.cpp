@@ -7,11 +7,13 @@
 #include "supervision/dependency_list.h"
 #include "supervision/service_control.h"
 
+namespace {
+
+// dwCheckPoint and statusPumpActive, like dwCurrentState, are shared
+// between threads without a lock: read and written whole, interlocked.
 SERVICE_STATUS serviceStatus;
 SERVICE_STATUS_HANDLE statusHandle;
 volatile LONG statusPumpActive = 1;
-
-namespace {
 
 // Owned here for the life of the process: in the path where Init leaves the
 // pump running, nobody else waits for it.
@@ -45,6 +47,28 @@ DWORD WINAPI RunThread(void*)
 void SetCheckPoint(DWORD value)
 {
     InterlockedExchange(Shared(&serviceStatus.dwCheckPoint), static_cast<LONG>(value));
+}
+
+DWORD WINAPI StatusPump(void*)
+{
+    for (int i = 1; InterlockedCompareExchange(&statusPumpActive, 0, 0) == 1; ) {
+        // A pass during a control or a report is left out; once STOPPED
+        // has been reported the process is ending and nothing follows it.
+        if (i % 20 != 0 && reportLock.TryEnter()) {
+            const bool stopped = CurrentServiceState() == SERVICE_STOPPED;
+            if (!stopped) {
+                InterlockedIncrement(Shared(&serviceStatus.dwCheckPoint));
+                SetServiceStatus(statusHandle, &serviceStatus);
+            }
+            reportLock.Leave();
+            if (stopped)
+                break;
+        }
+        Sleep(50);
+        if (++i > 30000)
+            break;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -144,28 +168,6 @@ void WINAPI ServiceCtrlHandler(DWORD control)
         break;
     }
     Report();
-}
-
-DWORD WINAPI StatusPump(void*)
-{
-    for (int i = 1; InterlockedCompareExchange(&statusPumpActive, 0, 0) == 1; ) {
-        // A pass during a control or a report is left out; once STOPPED
-        // has been reported the process is ending and nothing follows it.
-        if (i % 20 != 0 && reportLock.TryEnter()) {
-            const bool stopped = CurrentServiceState() == SERVICE_STOPPED;
-            if (!stopped) {
-                InterlockedIncrement(Shared(&serviceStatus.dwCheckPoint));
-                SetServiceStatus(statusHandle, &serviceStatus);
-            }
-            reportLock.Leave();
-            if (stopped)
-                break;
-        }
-        Sleep(50);
-        if (++i > 30000)
-            break;
-    }
-    return 0;
 }
 
 void StartStatusPump()
