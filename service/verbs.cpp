@@ -51,13 +51,13 @@ int RunDeleteVerb()
     RemoveEventSource(kCompanionServiceName);
     unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     if (!manager)
-        return Say(MSG_TEXT_CANNOT_OPEN_SCM, 1);
+        return Say(kConsoleCannotOpenScm, 1);
     unique_schandle service(OpenServiceA(manager.get(), currentService->ServiceName(), DELETE));
     if (!service)
-        return Say(MSG_TEXT_CANNOT_OPEN_SERVICE, 2);
+        return Say(kConsoleCannotOpenService, 2);
     if (!DeleteService(service.get()))
-        return Say(MSG_TEXT_CANNOT_DELETE, 3);
-    return Say(MSG_TEXT_SERVICE_DELETED, 0);
+        return Say(kConsoleCannotDelete, 3);
+    return Say(kConsoleServiceDeleted, 0);
 }
 
 int RunSetupVerb()
@@ -69,12 +69,12 @@ int RunSetupVerb()
     char path[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     if (length == 0 || length >= sizeof path)
-        return Say(MSG_TEXT_REGISTRATION_ERROR, 2);
+        return Say(kConsoleRegistrationError, 2);
 
     InstallEventSource(kCompanionServiceName, path);
     unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     if (!manager)
-        return Say(MSG_TEXT_CANNOT_OPEN_SCM, 1);
+        return Say(kConsoleCannotOpenScm, 1);
     // The SCM runs an unquoted image path with a blank by trying each
     // blank-separated prefix in turn ("C:\Ombrix.exe" before "C:\Ombrix
     // Soft\..."), as LocalSystem: such a path goes in double quotes.
@@ -86,12 +86,12 @@ int RunSetupVerb()
         SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS, SERVICE_AUTO_START,
         SERVICE_ERROR_NORMAL, imagePath, nullptr, nullptr, nullptr, nullptr, nullptr));
     if (!service)
-        return Say(MSG_TEXT_REGISTRATION_ERROR, 2);
+        return Say(kConsoleRegistrationError, 2);
     std::fputs(path, stdout);
-    return Say(MSG_TEXT_REGISTERED, 0);
+    return Say(kConsoleRegistered, 0);
 }
 
-int RunDependencyVerb(int mode)
+int RunDependencyVerb(DependencyMode mode)
 {
     EditDependency(kManagerServiceName, kCompanionServiceName, mode);
     return 0;

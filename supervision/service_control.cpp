@@ -78,7 +78,7 @@ int IsDependencyMissing(const char* serviceName, const char* name)
     return AddToDependencyList(read.list, read.size, scratch, sizeof scratch, name);
 }
 
-int EditDependency(const char* serviceName, const char* name, int mode)
+int EditDependency(const char* serviceName, const char* name, DependencyMode mode)
 {
     DependencyRead read;
     if (!read.Open(serviceName, GENERIC_READ | GENERIC_WRITE))

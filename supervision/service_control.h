@@ -1,5 +1,7 @@
 #pragma once
 
+#include "supervision/dependency_list.h"
+
 #include <windows.h>
 
 // Self-contained operations on another service: each opens the SCM and the
@@ -21,7 +23,7 @@ int StartServiceByName(const char* serviceName);
 // dependency list; 0 when it is, or on any failure. Writes nothing.
 int IsDependencyMissing(const char* serviceName, const char* name);
 
-// Adds (DEPEND_ADD) or removes (any other mode) name in the service's
+// Adds (DEPEND_ADD) or removes (DEPEND_REMOVE) name in the service's
 // dependency list. 1 when the list needed a change and the new list was
 // handed to the SCM (whose own result is not looked at); 0 otherwise.
-int EditDependency(const char* serviceName, const char* name, int mode);
+int EditDependency(const char* serviceName, const char* name, DependencyMode mode);

@@ -28,7 +28,7 @@ def installer_texts():
 
 def verb_texts():
     return [unescape(m) for m in re.findall(
-        r'#define MSG_TEXT_\w+ "((?:[^"\\]|\\.)*)"', source("service/messages.h"))]
+        r'inline constexpr char kConsole\w+\[\] = "((?:[^"\\]|\\.)*)";', source("service/messages.h"))]
 
 
 def event_texts():

@@ -11,10 +11,10 @@ TEST(Messages, JapaneseLiteralsAreCodePage932Bytes)
     const std::string expected =
         "\x83\x54\x81\x5b\x83\x72\x83\x58\x82\xaa\x8d\xed\x8f\x9c"
         "\x82\xb3\x82\xea\x82\xdc\x82\xb5\x82\xbd\n";
-    EXPECT_EQ(expected, std::string(MSG_TEXT_SERVICE_DELETED));
+    EXPECT_EQ(expected, std::string(kConsoleServiceDeleted));
 }
 
 TEST(Messages, AsciiPartsStayAscii)
 {
-    EXPECT_EQ(0, std::string(MSG_TEXT_CANNOT_OPEN_SCM).compare(0, 3, "SCM"));
+    EXPECT_EQ(0, std::string(kConsoleCannotOpenScm).compare(0, 3, "SCM"));
 }
