@@ -3,6 +3,7 @@
 #include "common/dbcs.h"
 #include "common/decimal.h"
 #include "common/file_commit.h"
+#include "common/unique_file.h"
 #include "schedule/schedule_file.h"
 
 #include <cstdlib>
@@ -14,11 +15,6 @@ namespace {
 constexpr char kNewFileSuffix[] = ".new";
 constexpr std::size_t kMaxPathLength = 259;  // MAX_PATH less the end byte
 constexpr std::size_t kUnreadStart = 65536;
-
-struct CloseFile {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using unique_file = std::unique_ptr<std::FILE, CloseFile>;
 
 }  // namespace
 
@@ -256,12 +252,12 @@ int ScheduleTable::Save(const char* path)
         fresh[length] = '\0';
     }
 
-    std::FILE* stream = std::fopen(fresh.get(), "w");
-    if (stream == nullptr)
+    unique_file stream(std::fopen(fresh.get(), "w"));
+    if (!stream)
         return 0;
-    bool written = WriteAll(stream);
-    written = CommitStream(stream) && written;
-    written = std::fclose(stream) == 0 && written;
+    bool written = WriteAll(stream.get());
+    written = CommitStream(stream.get()) && written;
+    written = stream.close() && written;
     // Replaced by a rename, the file would get the new one's attributes
     // and security, the folder's defaults, instead of its own.
     if (!written || !MoveOverKeeping(fresh.get(), path)) {

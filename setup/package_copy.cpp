@@ -1,6 +1,7 @@
 #include "setup/package_copy.h"
 
 #include "common/file_commit.h"
+#include "common/unique_file.h"
 #include "common/unique_handle.h"
 #include "setup/folders.h"
 #include "setup/install_error.h"
@@ -13,8 +14,8 @@
 bool CopyPackageFiles(const char* sourceFolder, const char* targetFolder, char* deletionList)
 {
     JoinPath(deletionList, targetFolder, kDeletionListName);
-    std::FILE* list = deletionList[0] ? std::fopen(deletionList, "w") : nullptr;
-    if (list == nullptr) {
+    unique_file list(deletionList[0] ? std::fopen(deletionList, "w") : nullptr);
+    if (!list) {
         SetInstallError(kErrorBatchFile);
         return false;
     }
@@ -42,8 +43,8 @@ bool CopyPackageFiles(const char* sourceFolder, const char* targetFolder, char* 
         // name. A list cut short (a full disk) would leave copied files, the
         // companion among them, behind at uninstall: nothing more is copied.
         const std::string line = DeletionLine(target);
-        listed = std::fwrite(line.data(), 1, line.size(), list) == line.size() &&
-                 CommitStream(list);
+        listed = std::fwrite(line.data(), 1, line.size(), list.get()) == line.size() &&
+                 CommitStream(list.get());
         if (!listed)
             break;
         // On the disk too before "setup" registers the companion: after a
@@ -52,7 +53,7 @@ bool CopyPackageFiles(const char* sourceFolder, const char* targetFolder, char* 
     }
     // Not every C runtime's fclose reports a failed flush; it was checked
     // with each line.
-    listed = std::fclose(list) == 0 && listed;
+    listed = list.close() && listed;
     if (!listed) {
         SetInstallError(kErrorBatchFile);
         return false;

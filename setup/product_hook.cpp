@@ -3,6 +3,7 @@
 #include "common/file_commit.h"
 #include "common/merlow_service.h"
 #include "common/path_split.h"
+#include "common/unique_file.h"
 #include "setup/folders.h"
 #include "setup/install_error.h"
 #include "setup/uninstall_scripts.h"
@@ -44,26 +45,23 @@ bool HookProductUninstall(const char* managerFolder, const char* companionPath)
     }
     // Binary both ways: text mode ends a file at its first 0x1A byte, and
     // the old script has to follow the block byte for byte.
-    std::FILE* in = std::fopen(productScript, "rb");
-    std::FILE* out = std::fopen(temporary, "wb");
-    if (in == nullptr || out == nullptr) {
-        if (in != nullptr)
-            std::fclose(in);
-        if (out != nullptr)
-            std::fclose(out);
+    unique_file in(std::fopen(productScript, "rb"));
+    unique_file out(std::fopen(temporary, "wb"));
+    if (!in || !out) {
         SetInstallError(kErrorHook);
         return false;
     }
     WriteCompanionUninstallScript(productFolder, companionPath, managerFolder, companionScript);
 
     const std::string block = StoredText(HookBlock(companionScript));
-    bool written = std::fwrite(block.data(), 1, block.size(), out) == block.size();
+    bool written = std::fwrite(block.data(), 1, block.size(), out.get()) == block.size();
     bool copyWritten = true;
-    const bool hooked = CopyLookingForHook(in, out, HookLine(companionScript), &copyWritten);
-    const bool readWhole = std::ferror(in) == 0;
-    std::fclose(in);
-    written = CommitStream(out) && written && copyWritten;
-    written = std::fclose(out) == 0 && written;
+    const bool hooked =
+        CopyLookingForHook(in.get(), out.get(), HookLine(companionScript), &copyWritten);
+    const bool readWhole = std::ferror(in.get()) == 0;
+    in.close();
+    written = CommitStream(out.get()) && written && copyWritten;
+    written = out.close() && written;
     if (hooked) {
         DeleteFileA(temporary);
         return true;

@@ -1,6 +1,7 @@
 #include "setup/uninstall_scripts.h"
 
 #include "common/file_commit.h"
+#include "common/unique_file.h"
 #include "setup/folders.h"
 #include "setup/install_error.h"
 
@@ -60,15 +61,15 @@ bool WriteCompanionUninstallScript(const char* productFolder, const char* compan
     // Written beside it and put in its place once on the disk: a hooked
     // unups.bat runs this script, so a crash or a power cut while it is
     // rewritten must leave the old one or the new one, never a part.
-    std::FILE* file = scriptPath[0] && temporary[0] ? std::fopen(temporary, "w") : nullptr;
-    if (file == nullptr) {
+    unique_file file(scriptPath[0] && temporary[0] ? std::fopen(temporary, "w") : nullptr);
+    if (!file) {
         SetInstallError(kErrorBatchFile);
         return false;
     }
     const std::string text = CompanionUninstallScriptText(companionPath, managerFolder);
-    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    written = CommitStream(file) && written;
-    written = std::fclose(file) == 0 && written;
+    bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+    written = CommitStream(file.get()) && written;
+    written = file.close() && written;
     // A script cut short would leave the companion behind at uninstall.
     if (!written || !MoveOver(temporary, scriptPath)) {
         std::remove(temporary);

@@ -2,6 +2,7 @@
 
 #include "common/dbcs.h"
 #include "common/decimal.h"
+#include "common/unique_file.h"
 
 #include <cstdio>
 #include <cstring>
@@ -62,30 +63,29 @@ int ParseProgramLine(const char* line, char* programText, std::int32_t* waitMs)
 
 std::int32_t ReadWaitTime(const char* path)
 {
-    FILE* file = std::fopen(path, "r");
-    if (file == nullptr)
+    unique_file file(std::fopen(path, "r"));
+    if (!file)
         return kDefaultWaitTime;
     std::int32_t waitTime = kDefaultWaitTime;
     char line[kPieceSize];
     const std::size_t prefixLength = sizeof kWaitTimePrefix - 1;
-    while (std::fgets(line, sizeof line, file) != nullptr) {
+    while (std::fgets(line, sizeof line, file.get()) != nullptr) {
         if (std::strncmp(line, kWaitTimePrefix, prefixLength) == 0) {
             waitTime = ParseDecimal(line + prefixLength);
             break;
         }
     }
-    std::fclose(file);
     return waitTime;
 }
 
 int ReadProgramLines(const char* path, ProgramLine* lines, int capacity)
 {
-    FILE* file = std::fopen(path, "r");
-    if (file == nullptr)
+    unique_file file(std::fopen(path, "r"));
+    if (!file)
         return -1;
     int count = 0;
     char line[kPieceSize];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
+    while (std::fgets(line, sizeof line, file.get()) != nullptr) {
         if (line[0] == '#' || line[0] == '_' || count >= capacity)
             continue;
         const std::size_t length = std::strlen(line);
@@ -94,6 +94,5 @@ int ReadProgramLines(const char* path, ProgramLine* lines, int capacity)
         ParseProgramLine(line, lines[count].programText, &lines[count].waitMs);
         ++count;
     }
-    std::fclose(file);
     return count;
 }
