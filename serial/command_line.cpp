@@ -4,7 +4,7 @@
 
 namespace {
 
-const char kUsage[] =
+constexpr char kUsage[] =
     "Usage - serovox [-P[0|1|2|3]] cmd\n"
     "  -P   specify the communication port number.\n"
     "       0:COM1 (default)\n"
@@ -13,7 +13,7 @@ const char kUsage[] =
     "       3:COM4\n"
     "  cmd  command string that is sent to UPS.\n";
 
-const std::size_t kCommandTextMax = 62;
+constexpr std::size_t kCommandTextMax = 62;
 
 // -P with the port digit in the same argument; anything after the digit
 // is ignored. 0 when the argument is no such option.
@@ -22,8 +22,8 @@ int ParsePortOption(const char* argument, Request* request)
     if (argument[1] != 'P' || argument[2] < '0' || argument[2] > '3')
         return 0;
     // Digit d selects COM(d+1).
-    std::memcpy(request->port_name, "COM1:", sizeof "COM1:");
-    request->port_name[3] = static_cast<char>(argument[2] + 1);
+    std::memcpy(request->portName, "COM1:", sizeof "COM1:");
+    request->portName[3] = static_cast<char>(argument[2] + 1);
     return 1;
 }
 
@@ -48,7 +48,7 @@ int ParseCommandLine(int argc, char* const argv[], Request* request, std::FILE* 
         return 1;
     }
     std::memset(request, 0, sizeof *request);
-    std::memcpy(request->port_name, "COM1:", sizeof "COM1:");
+    std::memcpy(request->portName, "COM1:", sizeof "COM1:");
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (argument[0] != '-') {

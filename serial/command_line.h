@@ -4,7 +4,7 @@
 
 // What one run of serovox is asked to do.
 struct Request {
-    char port_name[8];  // "COM1:" to "COM4:", as given to CreateFileA
+    char portName[8];  // "COM1:" to "COM4:", as given to CreateFileA
     char command[64];   // at most 62 bytes of text, a carriage return, a NUL;
                         // empty when no command was given
 };

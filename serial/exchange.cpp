@@ -4,9 +4,9 @@
 
 namespace {
 
-const int kLastTick = 20;
-const int kTickWhenNoticed = 10;  // leaves 11 ticks, the noticing one included
-const int kSilentWindowsBeforeGivingUp = 3;
+constexpr int kLastTick = 20;
+constexpr int kTickWhenNoticed = 10;  // leaves 11 ticks, the noticing one included
+constexpr int kSilentWindowsBeforeGivingUp = 3;
 
 // The event wait is carried over from tick to tick and from one window to
 // the next: a wait that was started before a resend may still deliver the
@@ -69,13 +69,13 @@ int Exchange(SerialPort& port, const char* command, const Tick& tick, char (&ans
     std::memset(answer, 0, sizeof answer);
     Listener listener = {port, false, 0};
     const std::size_t length = std::strlen(command);
-    for (int silent_windows = 0;;) {
+    for (int silentWindows = 0;;) {
         port.Write(command, length);
         if (ListenOneWindow(listener, tick)) {
             ReadAnswer(port, answer);
             return 1;
         }
-        if (++silent_windows > kSilentWindowsBeforeGivingUp)
+        if (++silentWindows > kSilentWindowsBeforeGivingUp)
             return 0;
     }
 }

@@ -6,7 +6,7 @@
 #include <functional>
 
 // Room for an answer of 127 bytes and its terminating NUL.
-const std::size_t kAnswerSize = 128;
+inline constexpr std::size_t kAnswerSize = 128;
 
 // One tick of a listening window; 100 ms on the real port.
 using Tick = std::function<void()>;

@@ -5,8 +5,8 @@
 
 // The line events the tool asks the port for (the values of EV_RXCHAR and
 // EV_TXEMPTY).
-const std::uint32_t kEventCharReceived = 0x0001;
-const std::uint32_t kEventSendQueueEmpty = 0x0004;
+inline constexpr std::uint32_t kEventCharReceived = 0x0001;
+inline constexpr std::uint32_t kEventSendQueueEmpty = 0x0004;
 
 // The few port operations the exchange needs. None of them blocks: the
 // exchange paces itself by ticks. The port owns the records and buffers of

@@ -9,8 +9,8 @@ int RunSerovox(int argc, char* const argv[], SerialPort& port, const Tick& tick,
     const int status = ParseCommandLine(argc, argv, &request, err);
     if (status != 0)
         return status;
-    if (!port.Open(request.port_name)) {
-        std::fprintf(err, "Unable to open serial port(%s).\n", request.port_name);
+    if (!port.Open(request.portName)) {
+        std::fprintf(err, "Unable to open serial port(%s).\n", request.portName);
         return 3;
     }
     char answer[kAnswerSize];

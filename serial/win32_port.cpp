@@ -5,7 +5,7 @@
 
 namespace {
 
-const DWORD kCancelWaitMilliseconds = 2000;
+constexpr DWORD kCancelWaitMilliseconds = 2000;
 
 // Built from scratch, every field set: whatever another program left in the
 // port's settings must not leak into ours.
@@ -105,11 +105,11 @@ void Win32SerialPort::Write(const char* data, std::size_t length)
     // and buffer are still in use.
     if (!WriteEnded())
         return;
-    if (length > sizeof write_buffer_)
-        length = sizeof write_buffer_;
-    std::memcpy(write_buffer_, data, length);
+    if (length > sizeof writeBuffer_)
+        length = sizeof writeBuffer_;
+    std::memcpy(writeBuffer_, data, length);
     write_.outstanding =
-        !WriteFile(port_.get(), write_buffer_, static_cast<DWORD>(length), nullptr, &write_.record) &&
+        !WriteFile(port_.get(), writeBuffer_, static_cast<DWORD>(length), nullptr, &write_.record) &&
         GetLastError() == ERROR_IO_PENDING;
 }
 
@@ -119,8 +119,8 @@ int Win32SerialPort::StartEventWait()
 {
     if (wait_.outstanding)
         return 1;
-    wait_events_ = 0;
-    wait_.outstanding = WaitCommEvent(port_.get(), &wait_events_, &wait_.record) ||
+    waitEvents_ = 0;
+    wait_.outstanding = WaitCommEvent(port_.get(), &waitEvents_, &wait_.record) ||
                         GetLastError() == ERROR_IO_PENDING;
     return wait_.outstanding ? 1 : 0;
 }
@@ -132,7 +132,7 @@ int Win32SerialPort::PollEventWait(std::uint32_t* events)
         return 1;
     DWORD unused = 0;
     if (GetOverlappedResult(port_.get(), &wait_.record, &unused, FALSE))
-        *events = wait_events_;
+        *events = waitEvents_;
     else if (GetLastError() == ERROR_IO_INCOMPLETE)
         return 0;
     wait_.outstanding = false;
@@ -143,10 +143,10 @@ int Win32SerialPort::ReadByte(char* byte)
 {
     if (read_.outstanding)
         return 0;
-    if (ReadFile(port_.get(), &read_byte_, 1, nullptr, &read_.record)) {
+    if (ReadFile(port_.get(), &readByte_, 1, nullptr, &read_.record)) {
         DWORD got = 0;
         if (GetOverlappedResult(port_.get(), &read_.record, &got, FALSE) && got == 1) {
-            *byte = read_byte_;
+            *byte = readByte_;
             return 1;
         }
         return 0;

@@ -39,7 +39,7 @@ private:
     Operation write_ = {};
     Operation wait_ = {};
     Operation read_ = {};
-    char write_buffer_[64] = {};
-    DWORD wait_events_ = 0;
-    char read_byte_ = 0;
+    char writeBuffer_[64] = {};
+    DWORD waitEvents_ = 0;
+    char readByte_ = 0;
 };

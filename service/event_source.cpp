@@ -8,7 +8,7 @@
 
 namespace {
 
-const char kEventLogKey[] = "SYSTEM\\CurrentControlSet\\Services\\Eventlog\\System";
+constexpr char kEventLogKey[] = "SYSTEM\\CurrentControlSet\\Services\\Eventlog\\System";
 
 // False when the source name would not fit; nothing is then touched.
 bool SourceKeyPath(const char* source, char (&path)[1024])

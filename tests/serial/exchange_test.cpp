@@ -28,7 +28,7 @@ std::vector<int> SendTimes(const FakePort& port)
 {
     std::vector<int> times;
     for (const FakePort::Sent& sent : port.sent)
-        times.push_back(sent.at_ms);
+        times.push_back(sent.atMs);
     return times;
 }
 
@@ -42,8 +42,8 @@ TEST(Exchange, SilentUpsGetsFourSendsTwoPointOneSecondsApartThenNoAnswer)
     EXPECT_EQ((std::vector<int>{0, 2100, 4200, 6300}), SendTimes(port));
     for (const FakePort::Sent& sent : port.sent)
         EXPECT_EQ("Q1\r", sent.bytes);
-    EXPECT_EQ(8400, port.now_ms);
-    EXPECT_EQ(0, port.bytes_read);
+    EXPECT_EQ(8400, port.nowMs);
+    EXPECT_EQ(0, port.bytesRead);
 }
 
 // Noticed at the tick of 200 ms; that tick and ten more make 1.1 s.
@@ -56,7 +56,7 @@ TEST(Exchange, WindowEndsElevenTicksAfterTheAnswerIsNoticed)
     const Outcome outcome = Listen(port);
     EXPECT_EQ(1, outcome.answered);
     EXPECT_EQ("(230.0 50.0)", outcome.answer);
-    EXPECT_EQ(1300, port.now_ms);
+    EXPECT_EQ(1300, port.nowMs);
     EXPECT_EQ(1u, port.sent.size());
 }
 
@@ -68,7 +68,7 @@ TEST(Exchange, AnswerNoticedLateInAWindowStillGetsItsElevenTicks)
     port.Arrive(3200, "EF\r");
     const Outcome outcome = Listen(port);
     EXPECT_EQ("ABCD", outcome.answer);
-    EXPECT_EQ(3100, port.now_ms);
+    EXPECT_EQ(3100, port.nowMs);
     EXPECT_EQ(1u, port.sent.size()) << "no resend once the answer is noticed";
 }
 
@@ -79,7 +79,7 @@ TEST(Exchange, AnswerToAnEarlierSendArrivingInALaterWindowCounts)
     const Outcome outcome = Listen(port);
     EXPECT_EQ("OK", outcome.answer);
     EXPECT_EQ((std::vector<int>{0, 2100}), SendTimes(port));
-    EXPECT_EQ(2200 + 1100, port.now_ms);
+    EXPECT_EQ(2200 + 1100, port.nowMs);
 }
 
 // The write's own EV_TXEMPTY ends the first wait of each window; the
@@ -87,30 +87,30 @@ TEST(Exchange, AnswerToAnEarlierSendArrivingInALaterWindowCounts)
 TEST(Exchange, SendQueueEmptyAloneCountsForNothing)
 {
     FakePort port;
-    port.send_queue_empty_after_ms = 30;
+    port.sendQueueEmptyAfterMs = 30;
     port.Arrive(1000, "OK\r");
     EXPECT_EQ("OK", Listen(port).answer);
-    EXPECT_EQ(2, port.waits_started);
+    EXPECT_EQ(2, port.waitsStarted);
 
     FakePort silent;
-    silent.send_queue_empty_after_ms = 30;
+    silent.sendQueueEmptyAfterMs = 30;
     EXPECT_EQ(0, Listen(silent).answered);
     EXPECT_EQ(4u, silent.sent.size());
     // The second wait of a window is carried into the next, where the
     // next write's EV_TXEMPTY ends it.
-    EXPECT_EQ(5, silent.waits_started);
+    EXPECT_EQ(5, silent.waitsStarted);
 }
 
 TEST(Exchange, WaitsThatEndInFailureAreStartedAgain)
 {
     FakePort port;
-    port.waits_fail = true;
+    port.waitsFail = true;
     port.Arrive(1000, "OK\r");
     EXPECT_EQ("OK", Listen(port).answer);
-    EXPECT_EQ(2100, port.now_ms);
+    EXPECT_EQ(2100, port.nowMs);
 
     FakePort never;
-    never.waits_cannot_start = true;
+    never.waitsCannotStart = true;
     never.Arrive(1000, "OK\r");
     EXPECT_EQ(0, Listen(never).answered);
     EXPECT_EQ(4u, never.sent.size());
@@ -119,12 +119,12 @@ TEST(Exchange, WaitsThatEndInFailureAreStartedAgain)
 TEST(Exchange, LongAnswerStopsAt127BytesAndLeavesTheRestUnread)
 {
     FakePort port;
-    std::string long_answer;
+    std::string longAnswer;
     for (int i = 0; i < 200; ++i)
-        long_answer += static_cast<char>('0' + i % 10);
-    port.Arrive(100, long_answer);
-    EXPECT_EQ(long_answer.substr(0, 127), Listen(port).answer);
-    EXPECT_EQ(127, port.bytes_read);
+        longAnswer += static_cast<char>('0' + i % 10);
+    port.Arrive(100, longAnswer);
+    EXPECT_EQ(longAnswer.substr(0, 127), Listen(port).answer);
+    EXPECT_EQ(127, port.bytesRead);
 }
 
 TEST(Exchange, RemovesOnlyOneFinalCarriageReturn)

@@ -14,79 +14,79 @@
 class FakePort : public SerialPort {
 public:
     struct Sent {
-        int at_ms;
+        int atMs;
         std::string bytes;
     };
 
     // -- what the test sets up --
-    bool open_fails = false;         // as when another program holds the port
-    bool waits_cannot_start = false;
-    bool waits_fail = false;         // outstanding waits end in failure (Wine on a pty)
-    int send_queue_empty_after_ms = -1;  // a write ends a wait with EV_TXEMPTY this long after
+    bool openFails = false;         // as when another program holds the port
+    bool waitsCannotStart = false;
+    bool waitsFail = false;         // outstanding waits end in failure (Wine on a pty)
+    int sendQueueEmptyAfterMs = -1;  // a write ends a wait with EV_TXEMPTY this long after
 
-    void Arrive(int at_ms, const std::string& bytes)
+    void Arrive(int atMs, const std::string& bytes)
     {
         for (char byte : bytes)
-            arrivals_.push_back({at_ms, byte});
+            arrivals_.push_back({atMs, byte});
     }
 
     // An EV_RXCHAR with nothing left to read by the time the tool reads.
-    void ReceivedEventOnly(int at_ms) { lone_events_.push_back(at_ms); }
+    void ReceivedEventOnly(int atMs) { loneEvents_.push_back(atMs); }
 
     // -- what the test looks at --
-    int now_ms = 0;
+    int nowMs = 0;
     std::vector<std::string> opened;
     std::vector<Sent> sent;
-    int waits_started = 0;
-    int bytes_read = 0;
+    int waitsStarted = 0;
+    int bytesRead = 0;
     int cancels = 0;
-    bool wait_outstanding = false;
+    bool waitOutstanding = false;
 
-    void Tick() { now_ms += 100; }
+    void Tick() { nowMs += 100; }
 
     int Open(const char* name) override
     {
         opened.push_back(name);
-        return open_fails ? 0 : 1;
+        return openFails ? 0 : 1;
     }
 
     void Write(const char* data, std::size_t length) override
     {
-        sent.push_back({now_ms, std::string(data, length)});
+        sent.push_back({nowMs, std::string(data, length)});
     }
 
     int StartEventWait() override
     {
-        if (wait_outstanding)
+        if (waitOutstanding)
             ADD_FAILURE() << "a wait was started while another was outstanding";
-        if (waits_cannot_start)
+        if (waitsCannotStart)
             return 0;
-        ++waits_started;
-        wait_outstanding = true;
+        ++waitsStarted;
+        waitOutstanding = true;
         return 1;
     }
 
     int PollEventWait(std::uint32_t* events) override
     {
         *events = 0;
-        if (!wait_outstanding)
+        if (!waitOutstanding)
             return 1;
         const std::uint32_t happened = EventsUpToNow();
         if (happened != 0) {
-            reported_until_ms_ = now_ms;
+            reportedUntilMs_ = nowMs;
             *events = happened;
-        } else if (!waits_fail) {
+        } else if (!waitsFail) {
             return 0;
         }
-        wait_outstanding = false;
+        waitOutstanding = false;
         return 1;
     }
 
     int ReadByte(char* byte) override
     {
-        if (next_read_ < arrivals_.size() && arrivals_[next_read_].at_ms <= now_ms) {
-            *byte = arrivals_[next_read_++].byte;
-            ++bytes_read;
+        if (nextRead_ < arrivals_.size() && arrivals_[nextRead_].atMs <= nowMs) {
+            *byte = arrivals_[nextRead_++].byte;
+            ++bytesRead;
             return 1;
         }
         return 0;
@@ -95,38 +95,38 @@ public:
     void CancelOutstanding() override
     {
         ++cancels;
-        wait_outstanding = false;
+        waitOutstanding = false;
     }
 
 private:
     struct Arrival {
-        int at_ms;
+        int atMs;
         char byte;
     };
 
-    static bool Within(int at_ms, int after_ms, int until_ms)
+    static bool Within(int atMs, int afterMs, int untilMs)
     {
-        return at_ms > after_ms && at_ms <= until_ms;
+        return atMs > afterMs && atMs <= untilMs;
     }
 
     std::uint32_t EventsUpToNow() const
     {
         std::uint32_t events = 0;
         for (const Arrival& arrival : arrivals_)
-            if (Within(arrival.at_ms, reported_until_ms_, now_ms))
+            if (Within(arrival.atMs, reportedUntilMs_, nowMs))
                 events |= kEventCharReceived;
-        for (int at_ms : lone_events_)
-            if (Within(at_ms, reported_until_ms_, now_ms))
+        for (int atMs : loneEvents_)
+            if (Within(atMs, reportedUntilMs_, nowMs))
                 events |= kEventCharReceived;
-        if (send_queue_empty_after_ms >= 0)
+        if (sendQueueEmptyAfterMs >= 0)
             for (const Sent& write : sent)
-                if (Within(write.at_ms + send_queue_empty_after_ms, reported_until_ms_, now_ms))
+                if (Within(write.atMs + sendQueueEmptyAfterMs, reportedUntilMs_, nowMs))
                     events |= kEventSendQueueEmpty;
         return events;
     }
 
     std::vector<Arrival> arrivals_;
-    std::vector<int> lone_events_;
-    std::size_t next_read_ = 0;
-    int reported_until_ms_ = -1;
+    std::vector<int> loneEvents_;
+    std::size_t nextRead_ = 0;
+    int reportedUntilMs_ = -1;
 };

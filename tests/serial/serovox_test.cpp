@@ -108,16 +108,16 @@ TEST(CommandLine, PortDigitSelectsThePortAndTheLastOptionCounts)
 {
     const struct {
         std::initializer_list<const char*> arguments;
-        const char* port_name;
+        const char* portName;
     } cases[] = {
         {{"Q1"}, "COM1:"},       {{"-P0", "Q1"}, "COM1:"}, {{"-P2abc", "Q1"}, "COM3:"},
         {{"Q1", "-P3"}, "COM4:"}, {{"-P3", "-P1", "Q1"}, "COM2:"},
     };
     for (const auto& c : cases) {
         FakePort port;
-        port.open_fails = true;
+        port.openFails = true;
         RunWith(port, c.arguments);
-        EXPECT_EQ(std::vector<std::string>{c.port_name}, port.opened);
+        EXPECT_EQ(std::vector<std::string>{c.portName}, port.opened);
     }
 }
 
@@ -125,7 +125,7 @@ TEST(CommandLine, PortDigitSelectsThePortAndTheLastOptionCounts)
 TEST(CommandLine, PortThatCannotBeOpenedIsNamedWithItsColon)
 {
     FakePort port;
-    port.open_fails = true;
+    port.openFails = true;
     const RunResult run = RunWith(port, {"-P1", "Q1"});
     EXPECT_EQ(3, run.status);
     EXPECT_EQ("Unable to open serial port(COM2:).\n", run.err);
@@ -136,15 +136,15 @@ TEST(CommandLine, PortThatCannotBeOpenedIsNamedWithItsColon)
 TEST(CommandLine, CommandIsTheLastOneCutTo62BytesAndEndedByACarriageReturn)
 {
     const std::string seventy(70, 'A');
-    const std::string sixty_two = "0123456789012345678901234567890123456789012345678901234567890Z";
-    ASSERT_EQ(62u, sixty_two.size());
+    const std::string sixtyTwo = "0123456789012345678901234567890123456789012345678901234567890Z";
+    ASSERT_EQ(62u, sixtyTwo.size());
     const struct {
         std::initializer_list<const char*> arguments;
         std::string sent;
     } cases[] = {
         {{"LONGER COMMAND", "Q1"}, "Q1\r"},
         {{seventy.c_str()}, std::string(62, 'A') + "\r"},
-        {{sixty_two.c_str()}, sixty_two + "\r"},
+        {{sixtyTwo.c_str()}, sixtyTwo + "\r"},
         {{""}, "\r"},
         {{"-P0"}, ""},
     };
@@ -176,6 +176,6 @@ TEST(Answer, NothingIsLeftOutstandingWhenTheRunEnds)
 {
     FakePort port;
     RunWith(port, {"Q1"});
-    EXPECT_FALSE(port.wait_outstanding);
+    EXPECT_FALSE(port.waitOutstanding);
     EXPECT_EQ(1, port.cancels);
 }
