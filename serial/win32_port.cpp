@@ -7,6 +7,9 @@ namespace {
 
 constexpr DWORD kCancelWaitMilliseconds = 2000;
 
+static_assert(kEventCharReceived == EV_RXCHAR && kEventSendQueueEmpty == EV_TXEMPTY,
+              "the exchange's events are the system's own");
+
 // Built from scratch, every field set: whatever another program left in the
 // port's settings must not leak into ours.
 DCB LineSettings()
@@ -77,7 +80,7 @@ int Win32SerialPort::Open(const char* name)
     // None of these stops the run: a port that will not take its settings
     // ends in "no answer.".
     SetupComm(port_.get(), 128, 128);
-    SetCommMask(port_.get(), EV_RXCHAR | EV_TXEMPTY);
+    SetCommMask(port_.get(), kEventCharReceived | kEventSendQueueEmpty);
     DCB dcb = LineSettings();
     SetCommState(port_.get(), &dcb);
     COMMTIMEOUTS timeouts = ReadsReturnAtOnce();

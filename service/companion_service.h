@@ -2,6 +2,7 @@
 
 #include "common/unique_handle.h"
 #include "supervision/child_process.h"
+#include "supervision/run_loop.h"
 
 #include <windows.h>
 
@@ -18,7 +19,7 @@ public:
     virtual const char* ServiceName();             // "MERLOWSP"
 
     DWORD lastError = 0;
-    LONG checkPeriod = 60;  // seconds between re-assertions of the dependency
+    LONG checkPeriod = kDefaultCheckPeriod;  // seconds between re-assertions of the dependency
     // startup.bat's cmd.exe is never waited for nor ended: its handles are
     // held, not closed, while the service runs.
     unique_process scriptProcessForServiceLife;

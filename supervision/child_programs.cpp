@@ -17,6 +17,19 @@ constexpr size_t kCommandLineSize = MAX_PATH + kFieldSize + 2;
 
 constexpr char kStartupScriptName[] = "startup.bat";
 
+// EnumWindows callback: posts WM_CLOSE to the first window of the entry's
+// process and ends the enumeration.
+BOOL CALLBACK CloseChildWindow(HWND window, LPARAM entry)
+{
+    const auto* child = reinterpret_cast<const ChildProcess*>(entry);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != child->process.id())
+        return TRUE;
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    return FALSE;
+}
+
 }  // namespace
 
 int StartupConfigPath(char* path)
@@ -76,17 +89,6 @@ int WaitChildPrograms(ChildProcess* children, LONG count, HANDLE stopRequested)
             break;
     }
     return 1;
-}
-
-BOOL CALLBACK CloseChildWindow(HWND window, LPARAM entry)
-{
-    const auto* child = reinterpret_cast<const ChildProcess*>(entry);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId != child->process.id())
-        return TRUE;
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    return FALSE;
 }
 
 void CloseChildPrograms(ChildProcess* children, LONG count)

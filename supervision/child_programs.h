@@ -27,10 +27,6 @@ int WaitChildPrograms(ChildProcess* children, LONG count, HANDLE stopRequested);
 // (the entries are empty afterwards).
 void CloseChildPrograms(ChildProcess* children, LONG count);
 
-// EnumWindows callback: posts WM_CLOSE to the first window of the entry's
-// process and ends the enumeration.
-BOOL CALLBACK CloseChildWindow(HWND window, LPARAM entry);
-
 // The path of upsombx.conf beside the executable, into a buffer of
 // MAX_PATH bytes. 0, with path empty, when it cannot be formed: the
 // default wait time then holds and no program is started.
