@@ -34,7 +34,7 @@ clean:
 # and 100,000 records.
 SCHEDULE_BENCH_SOURCES = tests/schedule/schedule_bench.cpp common/decimal.cpp common/dbcs.cpp \
 	common/path_split.cpp common/file_commit_posix.cpp \
-	$(addprefix schedule/,schedule_file.cpp program_path.cpp schedule_table.cpp \
+	$(addprefix schedule/,schedule_file.cpp schedule_table.cpp \
 	restore_correction.cpp adjust_schedule.cpp)
 
 bench-schedule:
