@@ -92,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(status == 0);
     FUZZ_CHECK(message.empty());
-    std::memcpy(expected.port_name, "COM1:", sizeof "COM1:");
-    expected.port_name[3] = port;
+    std::memcpy(expected.portName, "COM1:", sizeof "COM1:");
+    expected.portName[3] = port;
     FUZZ_CHECK(std::memcmp(&request, &expected, sizeof request) == 0);
     return 0;
 }
