@@ -29,19 +29,13 @@ reproducible-check:
 clean:
 	rm -rf build
 
-# Benchmark of the schedule correction (never part of check): an optimised
-# native build, then the Windows build under Wine, each on 1,000, 10,000
-# and 100,000 records.
-SCHEDULE_BENCH_SOURCES = tests/schedule/schedule_bench.cpp common/decimal.cpp common/dbcs.cpp \
-	common/path_split.cpp common/file_commit_posix.cpp \
-	$(addprefix schedule/,schedule_file.cpp schedule_table.cpp \
-	restore_correction.cpp adjust_schedule.cpp)
-
+# Benchmark of the schedule correction (never part of check): the bench
+# preset's optimised native build, then the Windows build under Wine, each
+# on 1,000, 10,000 and 100,000 records.
 bench-schedule:
-	@mkdir -p build/bench
-	g++ -O2 -std=c++17 -Wall -Wextra -Werror -I. $(SCHEDULE_BENCH_SOURCES) -o build/bench/schedule_bench
+	@cmake --preset bench >/dev/null && cmake --build --preset bench -j$$(nproc) --target schedule_bench >/dev/null
 	@echo "== native"
-	@cd build/bench && for n in 1000 10000 100000; do TZ=Asia/Tokyo ./schedule_bench $$n || exit 1; done
+	@cd build/bench/tests/schedule && for n in 1000 10000 100000; do TZ=Asia/Tokyo ./schedule_bench $$n || exit 1; done
 	@cmake --preset win32 >/dev/null && cmake --build --preset win32 --target schedule_bench >/dev/null
 	@echo "== win32 under Wine"
 	@cd build/win32/tests/schedule && for n in 1000 10000 100000; do \

@@ -6,4 +6,3 @@
 add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
                     -fno-sanitize-recover=all -O1)
 add_link_options(-fsanitize=fuzzer,address,undefined)
-set(MERLOWSP_WIN32 OFF)

@@ -12,6 +12,3 @@ if(NOT binary_in_source)
     add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}=build>)
 endif()
 add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.>)
-
-# Windows headers only exist here; the host preset builds the portable core.
-set(MERLOWSP_WIN32 ON)

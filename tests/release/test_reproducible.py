@@ -9,7 +9,6 @@ MERLOWSP_KEEP_COPIES=1 keeps the two copies for a look afterwards."""
 
 import hashlib
 import os
-import re
 import shutil
 import struct
 import subprocess
@@ -124,8 +123,8 @@ class Reproducible(unittest.TestCase):
             cls.tearDownClass()
             raise
         cls.files = [outputs(tree) for tree in cls.trees]
-        with open(os.path.join(SOURCE, "CMakeLists.txt")) as f:
-            cls.version = re.search(r"^project\(merlowsp VERSION ([0-9.]+)", f.read(), re.M).group(1)
+        with open(os.path.join(cls.trees[1], "build", "win32", "version.txt")) as f:
+            cls.version = f.read().strip()
         cls.name = "merlowsp-" + cls.version
 
     @classmethod

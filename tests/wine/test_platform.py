@@ -71,9 +71,8 @@ class UnderWine(unittest.TestCase):
             self.assertEqual((0, b""), (result.rc, result.stdout), exe)
 
     def test_version_resource_carries_the_project_version(self):
-        with open(os.path.join(harness.SOURCE_DIR, "CMakeLists.txt")) as f:
-            version = [line.split("VERSION")[1].split()[0] for line in f
-                       if line.startswith("project(")][0]
+        with open(os.path.join(harness.build_dir(), "version.txt")) as f:
+            version = f.read().strip()
         for exe, description in (("merlowsp.exe", "MERLOWSP companion service"),
                                  ("merlowspsetup.exe", "MERLOWSP installer")):
             out = self.session.tool("version", harness.product_path(exe)).stdout.decode()
