@@ -22,8 +22,8 @@ import time
 import unittest
 
 import harness
-from test_installer import COMPLETED, InstallerCase
-from test_schedule import new_entry, record
+from harness.facts import COMPLETED, new_entry, record
+from installer_case import InstallerCase
 
 ZONE = "JST-9"  # the session's
 RECORDS = 100000

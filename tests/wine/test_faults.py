@@ -13,10 +13,10 @@ import time
 import unittest
 
 import harness
-from test_installer import COPY_FAILED, FAILED, MB_ICONERROR, InstallerCase, companion
-from test_schedule import record
-from test_supervision import (STARTED_EVENT, STOPPED_EVENT, SCHEDULE_EVENT, CompanionCase, moment,
-                              read_log)
+from companion_case import CompanionCase
+from harness.facts import (COPY_FAILED, FAILED, MB_ICONERROR, SCHEDULE_EVENT, STARTED_EVENT,
+                           STOPPED_EVENT, companion, moment, read_log, record)
+from installer_case import InstallerCase
 
 RUNNING, STOPPED = 4, 1
 MERLOW_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\Merlow"
