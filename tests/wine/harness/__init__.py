@@ -1,10 +1,11 @@
 """Wine harness: the test Windows on which the real executables run.
 
-    prefix     the template prefix, its clones and what dead runs left
-    session    Session, a clone with its own wineserver, composed of:
-    scm, registry, processes, events, display, serial
-    proxies    shipped executables with a test-only proxy DLL
-    facts      what tests, soak and demo know of the product alike
+    prefix      the template prefix, its clones and what dead runs left
+    session     Session, a clone with its own wineserver, composed of
+    scm, registry, processes, events, display, serial: its parts by concern
+    proxies     shipped executables with a test-only proxy DLL
+    facts       what tests, soak and demo know of the product alike
+    __main__    the command line for CTest and the Makefile
 
 Tests import the package and use what is named here; facts they import
 from harness.facts.
