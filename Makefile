@@ -39,8 +39,8 @@ bench-schedule:
 	@cmake --preset win32 >/dev/null && cmake --build --preset win32 --target schedule_bench >/dev/null
 	@echo "== win32 under Wine"
 	@cd build/win32/tests/schedule && for n in 1000 10000 100000; do \
-		python3 $(CURDIR)/tests/wine/harness.py unit $(CURDIR)/build/win32 schedule_bench.exe $$n || exit 1; \
-	done; python3 $(CURDIR)/tests/wine/harness.py teardown $(CURDIR)/build/win32
+		python3 $(CURDIR)/tests/wine/harness unit $(CURDIR)/build/win32 schedule_bench.exe $$n || exit 1; \
+	done; python3 $(CURDIR)/tests/wine/harness teardown $(CURDIR)/build/win32
 
 # Fuzzing of the portable core: every target of tests/fuzz/ for FUZZ_SECONDS
 # each, one after another, its corpus growing in build/fuzz/corpus/<target>
@@ -83,5 +83,5 @@ CRASH_POINTS ?= 60,24
 .PHONY: crash
 crash:
 	@cmake --preset win32 >/dev/null && cmake --build --preset win32 -j2 --target merlowsp merlowspsetup fixtures >/dev/null
-	@python3 tests/wine/harness.py template $(CURDIR)/build/win32 >/dev/null
+	@python3 tests/wine/harness template $(CURDIR)/build/win32 >/dev/null
 	@MERLOWSP_CRASH_POINTS=$(CRASH_POINTS) MERLOWSP_BUILD=$(CURDIR)/build/win32 PYTHONDONTWRITEBYTECODE=1 python3 tests/wine/test_crash.py -v

@@ -17,13 +17,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "wine"))
 
 import harness  # noqa: E402
-from test_schedule import record  # noqa: E402
-
-PRODUCT = ("Ombrix",)
-PARAMETERS = r"HKLM\SYSTEM\CurrentControlSet\Services\Merlow\Parameters"
-UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Ombrix"
-EVENT_NAMES = {0x40000007: "MSG_SERVICE_STARTED", 0x40000008: "MSG_SERVICE_STOPPED",
-               0x40000064: "MSG_SCHEDULE_ADDED"}
+from harness.facts import (COMPLETED, EVENT_NAMES, PARAMETERS, PRODUCT, STARTED_EVENT,  # noqa: E402
+                           UNINSTALL_KEY, read_log, record)
 
 results = []
 
@@ -50,13 +45,6 @@ def check(condition, what):
     say("   %s %s" % ("ok " if condition else "FAIL", what))
     if not condition:
         raise AssertionError(what)
-
-
-def read_log(path):
-    if not os.path.exists(path):
-        return []
-    with open(path, encoding="cp932") as f:
-        return [(int(ms), what) for ms, what in (line.rstrip("\r\n").split(" ", 1) for line in f)]
 
 
 def clock(ms):
@@ -124,7 +112,7 @@ def main():
             text = s.read_message_box("SetUp", 120000)
             check(text is not None, "a message box captioned SetUp appeared")
             say("   message box: %s" % text.decode("cp932"))
-            check(text == "ｲﾝｽﾄｰﾙが完了しました。".encode("cp932"), "installation completed")
+            check(text == COMPLETED.encode("cp932"), "installation completed")
             check(setup.wait(60) == 0, "the installer ended with exit code 0")
 
         @step("MERLOWSP running, Merlow depending on it, the event reports")
@@ -135,7 +123,7 @@ def main():
             check("MERLOWSP" in deps, "Merlow depends on MERLOWSP")
             for kind, event in s.event_reports():
                 say("   event: type %d, %s" % (kind, EVENT_NAMES.get(event, hex(event))))
-            check((4, 0x40000007) in s.event_reports(), "MSG_SERVICE_STARTED reported")
+            check((4, STARTED_EVENT) in s.event_reports(), "MSG_SERVICE_STARTED reported")
 
         @step("a system start: MERLOWSP and its start-up work before Merlow")
         def _():

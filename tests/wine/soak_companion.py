@@ -20,29 +20,21 @@ the SCM does it on Windows: MERLOWSP, RUNNING awaited, then Merlow.
 """
 
 import os
-import re
 import shutil
-import statistics
 import sys
 import time
 
 import harness
-from test_schedule import record
+from harness.facts import (PARAMETERS, SCHEDULE_EVENT, STARTED_EVENT, STOPPED_EVENT, parse_schedule,
+                           record)
+from soak_checks import REFERENCE_CYCLE, STARTED_NAMES, SoakChecks, read_log
 
-PARAMETERS = r"HKLM\SYSTEM\CurrentControlSet\Services\Merlow\Parameters"
-STARTED_EVENT, STOPPED_EVENT, SCHEDULE_EVENT = 0x40000007, 0x40000008, 0x40000064
 CHILD_IMAGES = ("window_child.exe", "console_child.exe")
 RUN_SECONDS = 1.0  # how long both services run in a cycle
 # Start parameter 1: the dependency is re-asserted on every pass.
 CHECK_PERIOD = "1"
 # Every so many cycles the dependency is taken away while both run.
 TAKE_AWAY_EVERY = 4
-# Each cycle starts a new companion process, so its figures differ only by
-# what a start does: timing (a child's handle, a thread) and the schedule,
-# which grows by up to one record a cycle. More than that is a leak.
-HANDLE_DRIFT = 8
-PRIVATE_DRIFT = 1 << 20
-REFERENCE_CYCLE = 10
 # Wine's desktop process (the first windowed child starts it, and it stays
 # for the session as on a Windows desktop), and the soak's own readers.
 SESSION_PROCESSES = ("explorer.exe", "harness_tool.exe", "procprobe.exe")
@@ -56,84 +48,9 @@ CONFIG = ("# soak: windowed and windowless children, three of them waited for\n"
           "console_child.exe children.log idle\n")
 # Ends on its own: the companion leaves the script's process alone.
 SCRIPT = "@echo off\r\nconsole_child.exe children.log script 100\r\n"
-STARTED_NAMES = {"script", "win1", "quick", "forever", "win2", "idle"}
-
-NUMBER = re.compile(rb"(0|-?[1-9][0-9]*)\Z")
-STAMP = re.compile(rb"(\d\d)\.(\d\d)\.(\d{4})_(\d\d):(\d\d):(\d\d)\Z")
 
 
-def parse_schedule(data):
-    """upstrm.dat as the companion writes it: CR LF lines of 19 fields, 17
-    numbers of 32 bits in plain decimal, the action (at most 127 bytes) and
-    the timestamp (empty when the time had no local form). Returns the lines
-    as lists of byte fields; raises ValueError naming the first bad line."""
-    if not data:
-        return []
-    if not data.endswith(b"\r\n"):
-        raise ValueError("the last line has no CR LF")
-    lines = data[:-2].split(b"\r\n")
-    for n, line in enumerate(lines, 1):
-        fields = line.split(b";")
-        problem = None
-        if b"\r" in line or b"\n" in line:
-            problem = "a bare CR or LF"
-        elif len(fields) != 19:
-            problem = "%d fields" % len(fields)
-        elif not all(NUMBER.match(f) and -2**31 <= int(f) < 2**31 for f in fields[:17]):
-            problem = "a field 1-17 that is no 32-bit decimal"
-        elif len(fields[17]) > 127:
-            problem = "an action of %d bytes" % len(fields[17])
-        elif fields[18] and not valid_stamp(fields[18]):
-            problem = "timestamp %r" % fields[18]
-        if problem:
-            raise ValueError("line %d has %s: %r" % (n, problem, line))
-    return [line.split(b";") for line in lines]
-
-
-def valid_stamp(text):
-    m = STAMP.match(text)
-    if not m:
-        return False
-    day, month, year, hour, minute, second = (int(g) for g in m.groups())
-    return 1 <= day <= 31 and 1 <= month <= 12 and hour < 24 and minute < 60 and second < 60
-
-
-def schedule_change(before, after):
-    """None when `after` is `before` with at most one entry added by the
-    correction and, only then, open kind-1 107 entries marked done (state
-    19); otherwise what is wrong. `before` and `after` are parsed lines."""
-    if len(after) == len(before):
-        return None if after == before else "records changed without an entry added"
-    if len(after) != len(before) + 1:
-        return "%d records became %d" % (len(before), len(after))
-    largest = max((int(f[10]) & 0xFFFFFFFF for f in before), default=0)
-    for i, new in enumerate(after):
-        kept = after[:i] + after[i + 1:]
-        if all(same_but_done(old, now) for old, now in zip(before, kept)):
-            if new[12] != b"33" or new[13] != b"1" or not new[17].startswith(b"107,"):
-                return "the added entry is not an open 107 entry of kind 33: %r" % new
-            if int(new[10]) & 0xFFFFFFFF != (largest + 1) & 0xFFFFFFFF:
-                return "the added entry's serial %s does not follow %d" % (new[10], largest)
-            return None
-    return "an old record was lost or changed"
-
-
-def same_but_done(old, new):
-    if old == new:
-        return True
-    done = old[:13] + [b"19"] + old[14:]
-    return (new == done and old[13] == b"1" and old[17].startswith(b"107")
-            and int(old[12]) & 1 == 1)
-
-
-def read_log(path):
-    if not os.path.exists(path):
-        return []
-    with open(path, encoding="cp932") as f:
-        return [line.rstrip("\r\n").split(" ", 1)[1] for line in f if " " in line]
-
-
-class Soak:
+class Soak(SoakChecks):
     def __init__(self, session, cycles):
         self.s = session
         self.cycles = cycles
@@ -337,53 +254,6 @@ class Soak:
                       " (+1)" if added else "", "  FAILED" if failed else ""), flush=True)
         return True
 
-    def check_schedule(self, n, started_at, running_at):
-        """Checks upstrm.dat after a cycle; True when the start added an entry."""
-        if os.path.exists(self.schedule + ".new"):
-            self.fail(n, "upstrm.dat.new left behind")
-        try:
-            with open(self.schedule, "rb") as f:
-                now = parse_schedule(f.read())
-        except (OSError, ValueError) as e:
-            self.fail(n, "upstrm.dat: %s" % e)
-            return False
-        problem = schedule_change(self.records, now)
-        if problem:
-            self.fail(n, "upstrm.dat: %s" % problem)
-            self.records = now
-            return False
-        added = len(now) > len(self.records)
-        if added:
-            made = [int(f[0]) for f in now if f not in self.records and f[13] == b"1"]
-            if not made or not int(started_at) <= made[0] <= int(running_at) + 1:
-                self.fail(n, "the added entry was made at %r, not between %d and %d"
-                          % (made, started_at, running_at))
-        self.records = now
-        return added
-
-    @staticmethod
-    def started(log):
-        return {what.split(" ")[0] for what in log if " started" in what}
-
-    def check_logs(self, n):
-        # The script's child is not waited for by anyone but its cmd.exe,
-        # which the companion leaves alone: on a loaded machine it may still
-        # be on its way to its last line.
-        deadline = time.monotonic() + 30
-        log = read_log(self.children_log)
-        while "script exited" not in log and time.monotonic() < deadline:
-            time.sleep(0.2)
-            log = read_log(self.children_log)
-        started = self.started(log)
-        if started != STARTED_NAMES:
-            self.fail(n, "started this cycle: %s" % sorted(started))
-        self.missed_closes += sum(line not in log for line in ("win1 closed", "win2 closed"))
-        if "script exited" not in log:
-            self.fail(n, "startup.bat's child did not end on its own")
-        merlow = read_log(self.merlow_log)
-        if merlow != ["start Merlow", "running", "stop-requested", "stopped"]:
-            self.fail(n, "Merlow's log: %r" % merlow)
-
     def run(self):
         self.lay_out()
         print("soak: %d cycles of MERLOWSP under Wine, %d schedule records to begin with"
@@ -398,75 +268,6 @@ class Soak:
         self.check_drift(cycles)
         self.summary(cycles, time.monotonic() - begun)
         return 1 if self.failures else 0
-
-    def check_drift(self, cycles):
-        """Nothing left over after the last stop; the last cycle's handles and
-        private bytes within the drift bounds of the reference cycle's."""
-        left = self.leftovers(self.s.process_table())
-        if left:
-            self.fail(cycles, "processes left over at the end: %r" % left)
-        rows = {row["cycle"]: row for row in self.rows}
-        reference = rows.get(min(REFERENCE_CYCLE, cycles))
-        last = rows.get(cycles)
-        if reference is None or last is None:
-            self.fail(cycles, "no figures of cycle %d or %d to compare"
-                      % (min(REFERENCE_CYCLE, cycles), cycles))
-            return
-        for key, bound in (("handles", HANDLE_DRIFT), ("private", PRIVATE_DRIFT)):
-            if reference[key] < 0 or last[key] < 0:
-                self.fail(cycles, "the companion's %s could not be read" % key)
-            elif last[key] - reference[key] > bound:
-                self.fail(cycles, "the companion's %s grew from %d at cycle %d to %d (bound %d)"
-                          % (key, reference[key], reference["cycle"], last[key], bound))
-
-    def summary(self, cycles, seconds):
-        rows = self.rows
-        failed = list(dict.fromkeys(f.split(":")[0] for f in self.failures))
-        print("\nsoak: %d cycles in %.0f s (%.1f s a cycle), %d failed%s" % (
-            cycles, seconds, seconds / max(cycles, 1), len(failed),
-            ": " + ", ".join(failed) if failed else ""))
-        if not rows:
-            return
-        print("  times from the Unix side (each harness_tool call adds about 0.2 s):")
-        for key, label in (("to_running", "MERLOWSP start to RUNNING"),
-                           ("merlow_running", "Merlow start to RUNNING"),
-                           ("to_stopped", "MERLOWSP stop to STOPPED")):
-            values = [row[key] for row in rows]
-            print("    %-26s min %.2f  median %.2f  max %.2f s" % (
-                label, min(values), statistics.median(values), max(values)))
-        first, last = rows[0], rows[-1]
-        print("  Wine processes running/after stop: first %d/%d, last %d/%d, max %d/%d" % (
-            first["processes_running"], first["processes_after"], last["processes_running"],
-            last["processes_after"], max(r["processes_running"] for r in rows),
-            max(r["processes_after"] for r in rows)))
-        print("  companion handles: first %d, last %d (min %d, max %d)" % (
-            first["handles"], last["handles"], min(r["handles"] for r in rows),
-            max(r["handles"] for r in rows)))
-        print("  companion working set: first %.1f MB, last %.1f MB (max %.1f MB)" % (
-            first["working_set"] / 1048576, last["working_set"] / 1048576,
-            max(r["working_set"] for r in rows) / 1048576))
-        reference = next((r for r in rows if r["cycle"] == min(REFERENCE_CYCLE, cycles)), first)
-        print("  drift, cycle %d to cycle %d: handles %d to %d (%+d, bound %d), private bytes "
-              "%d to %d (%+d, bound %d)" % (
-                  reference["cycle"], last["cycle"], reference["handles"], last["handles"],
-                  last["handles"] - reference["handles"], HANDLE_DRIFT, reference["private"],
-                  last["private"], last["private"] - reference["private"], PRIVATE_DRIFT))
-        print("  processes left over after the stops: max %d, at the end %d" % (
-            max(r["leftovers"] for r in rows), last["leftovers"]))
-        for hundred in range(100, cycles + 1, 100):
-            row = next((r for r in rows if r["cycle"] == hundred), None)
-            if row:
-                print("    cycle %4d: handles %d, private %.2f MB, left over %d" % (
-                    hundred, row["handles"], row["private"] / 1048576, row["leftovers"]))
-        print("  services.exe handles after stop: first %d, last %d" % (
-            first["scm_handles"], last["scm_handles"]))
-        print("  schedule records: first %d, last %d; %d starts added an entry" % (
-            first["records"], last["records"], sum(r["added"] for r in rows)))
-        print("  windowed children ended without their close: %d; stop answers lost by Wine: %d"
-              % (self.missed_closes, self.lost_replies))
-        for failure in self.failures:
-            print("  " + failure)
-
 
 def main(argv):
     cycles = int(argv[1]) if len(argv) > 1 else 100

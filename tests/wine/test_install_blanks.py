@@ -7,9 +7,8 @@ import shutil
 import unittest
 
 import harness
-from test_installer import (COMPLETED, MB_ICONINFORMATION, MERLOW_KEY, InstallerCase,
-                            companion)
-from test_supervision import moment, read_log
+from harness.facts import COMPLETED, MB_ICONINFORMATION, MERLOW_KEY, companion, moment, read_log
+from installer_case import InstallerCase
 
 RUNNING = 4
 PLANTED_LOG = "planted.log"

@@ -13,9 +13,8 @@ import time
 import unittest
 
 import harness
-from test_installer import COMPLETED, MB_ICONINFORMATION, InstallerCase, companion
-from test_schedule import record
-from test_supervision import moment, read_log
+from harness.facts import COMPLETED, MB_ICONINFORMATION, companion, moment, read_log, record
+from installer_case import InstallerCase
 
 RUNNING = 4
 PRODUCT = "ｵﾑﾌﾞﾘｸｽ/表示ソフト"

@@ -7,8 +7,9 @@ import os
 import unittest
 
 import harness
-from test_installer import (COMPLETED, FAILED, MB_ICONERROR, MB_ICONINFORMATION, UNINSTALL_KEY,
-                            InstallerCase, companion)
+from harness.facts import (COMPLETED, FAILED, MB_ICONERROR, MB_ICONINFORMATION, UNINSTALL_KEY,
+                           companion)
+from installer_case import InstallerCase
 
 RUNNING, STOPPED = 4, 1
 

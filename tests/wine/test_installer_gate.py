@@ -6,10 +6,9 @@ import os
 import unittest
 
 import harness
-from test_installer import (COMPLETED, COPY_FAILED, MB_ICONERROR, MB_ICONINFORMATION,
-                            MB_ICONWARNING, MERLOW_KEY, NEWER, NO_FOLDER, NOT_NEEDED, SAME,
-                            UNINSTALL_KEY,
-                            InstallerCase, companion, snapshot)
+from harness.facts import (COMPLETED, COPY_FAILED, MB_ICONERROR, MB_ICONINFORMATION, MB_ICONWARNING,
+                           MERLOW_KEY, NEWER, NOT_NEEDED, NO_FOLDER, SAME, UNINSTALL_KEY, companion)
+from installer_case import InstallerCase, snapshot
 
 
 class Gate(InstallerCase):

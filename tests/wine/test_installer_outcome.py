@@ -8,8 +8,9 @@ import subprocess
 import unittest
 
 import harness
-from test_installer import (COMPLETED, COPY_FAILED, FAILED, MB_ICONERROR, MB_ICONINFORMATION,
-                            InstallerCase, companion)
+from harness.facts import (COMPLETED, COPY_FAILED, FAILED, MB_ICONERROR, MB_ICONINFORMATION,
+                           companion)
+from installer_case import InstallerCase
 
 PAGE = 4096
 

@@ -8,26 +8,17 @@ file change the new entry; the event comes before the rewrite; without a
 basis, or when the rewrite fails, the file keeps every byte.
 """
 
-import datetime
 import os
 import re
 import shutil
 import time
 import unittest
-import zoneinfo
 
 import harness
+from harness.events import PROCESS_TRACE
+from harness.facts import PARAMETERS, SCHEDULE_EVENT, crlf, new_entry, record
 
-PARAMETERS = r"HKLM\SYSTEM\CurrentControlSet\Services\Merlow\Parameters"
 FOLDER = "UPS表"
-# Events of a process that is no service go to its own stderr; the file
-# trace shows when the new schedule file is made.
-TRACE = "-all,fixme+advapi,trace+eventlog,trace+file"
-MSG_SCHEDULE_ADDED = 0x40000064
-# Wine hands the Unix TZ to the Windows environment, where the C runtime
-# reads it in Microsoft's form ("Asia/Tokyo" would give it a wrong zone):
-# each zone is passed in that form, which glibc reads alike.
-ZONES = {"UTC": "UTC", "JST-9": "Asia/Tokyo"}
 
 
 def event_reports(text):
@@ -42,28 +33,6 @@ def event_reports(text):
         if m and reports:
             reports[-1][2].append(m.group(1))
     return reports
-
-
-def stamp(t, zone):
-    return datetime.datetime.fromtimestamp(t, zoneinfo.ZoneInfo(ZONES[zone])).strftime("%d.%m.%Y_%H:%M:%S")
-
-
-def record(start, zone, serial, kind, state, action, made=1000):
-    return "%d;0;0;0;1;0;70;4;0;0;%d;%d;%d;%d;%d;300;1;%s;%s" % (
-        made, serial, serial, kind, state, made, action, stamp(start, zone))
-
-
-def new_entry(t, zone, serial1, serial2, minutes):
-    """The line the product's new entry must have, made at time t."""
-    tm = datetime.datetime.fromtimestamp(t, zoneinfo.ZoneInfo(ZONES[zone])).timetuple()
-    made = [tm.tm_sec, tm.tm_min, tm.tm_hour, tm.tm_mday, tm.tm_mon - 1, tm.tm_year - 1900,
-            (tm.tm_wday + 1) % 7, tm.tm_yday - 1, 0]
-    return "%d;%s;%d;%d;33;1;%d;300;1;107,%d;%s" % (
-        t, ";".join(map(str, made)), serial1, serial2, t, minutes, stamp(t, zone))
-
-
-def crlf(lines):
-    return "".join(line + "\r\n" for line in lines).encode("cp932")
 
 
 class ScheduleCorrection(unittest.TestCase):
@@ -107,7 +76,7 @@ class ScheduleCorrection(unittest.TestCase):
         """Runs the probe; returns the trace and the bounds of its clock."""
         before = int(time.time())
         result = self.session.run(os.path.join(self.folder, "adjust_probe.exe"),
-                                  env={"TZ": zone, "WINEDEBUG": TRACE})
+                                  env={"TZ": zone, "WINEDEBUG": PROCESS_TRACE})
         after = int(time.time()) + 1
         self.assertEqual(0, result.rc, result)
         return result.stderr.decode("utf-8", "replace"), before, after
@@ -132,7 +101,7 @@ class ScheduleCorrection(unittest.TestCase):
         self.assertEqual([earlier, record(basis, zone, 9, 1, 19, "107,%d" % basis_minutes),
                           new_entry(t, zone, 12, 12, minutes), later], lines)
 
-        self.assertEqual([(4, MSG_SCHEDULE_ADDED, ["MERLOWSP"])], event_reports(trace))
+        self.assertEqual([(4, SCHEDULE_EVENT, ["MERLOWSP"])], event_reports(trace))
         reported = trace.index("ReportEventW")
         self.assertLess(reported, trace.index('upstrm.dat.new"'))
         self.assertFalse(os.path.exists(self.path("upstrm.dat.new")))
@@ -184,7 +153,7 @@ class ScheduleCorrection(unittest.TestCase):
         finally:
             os.rmdir(self.path("upstrm.dat.new"))
         self.assertEqual(data, self.read())
-        self.assertEqual([(4, MSG_SCHEDULE_ADDED, ["MERLOWSP"])], event_reports(trace))
+        self.assertEqual([(4, SCHEDULE_EVENT, ["MERLOWSP"])], event_reports(trace))
 
 
     def test_ups_device_without_a_down_delay_gives_no_correction(self):

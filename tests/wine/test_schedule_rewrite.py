@@ -9,7 +9,8 @@ import time
 import unittest
 
 import harness
-from test_schedule import PARAMETERS, TRACE, crlf, record
+from harness.events import PROCESS_TRACE
+from harness.facts import PARAMETERS, crlf, record
 
 # Owner, group and a protected DACL that no folder would hand down.
 SDDL = "O:BAG:SYD:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)"
@@ -41,7 +42,7 @@ class ScheduleRewrite(unittest.TestCase):
             f.write(crlf([self.basis]))
 
     def adjust(self, folder):
-        result = self.s.run(os.path.join(folder, "a.exe"), env={"TZ": "UTC", "WINEDEBUG": TRACE})
+        result = self.s.run(os.path.join(folder, "a.exe"), env={"TZ": "UTC", "WINEDEBUG": PROCESS_TRACE})
         self.assertEqual(0, result.rc, result)
 
     def assertCorrected(self, folder):

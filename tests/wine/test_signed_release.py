@@ -12,8 +12,8 @@ import tempfile
 import unittest
 
 import harness
-from test_installer import (COMPLETED, MB_ICONINFORMATION, NEWER, NOT_NEEDED, SAME,
-                            UNINSTALL_KEY, InstallerCase, snapshot)
+from harness.facts import COMPLETED, MB_ICONINFORMATION, NEWER, NOT_NEEDED, SAME, UNINSTALL_KEY
+from installer_case import InstallerCase, snapshot
 
 RUNNING = 4
 RELEASE_EXES = ("merlowspsetup.exe", "serovox.exe", os.path.join("files", "merlowsp.exe"))

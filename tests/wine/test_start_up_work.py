@@ -14,7 +14,8 @@ import time
 import unittest
 
 import harness
-from test_supervision import CompanionCase, moment, read_log
+from companion_case import CompanionCase
+from harness.facts import moment, read_log
 
 START_PENDING, RUNNING, STOPPED = 2, 4, 1
 # A child that runs this long has certainly not ended when the start-up

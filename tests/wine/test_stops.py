@@ -8,7 +8,8 @@ import time
 import unittest
 
 import harness
-from test_supervision import STOPPED_EVENT, CompanionCase, read_log
+from companion_case import CompanionCase
+from harness.facts import STOPPED_EVENT, read_log
 
 STOPPED, STOP_PENDING, RUNNING = 1, 3, 4
 

@@ -6,87 +6,11 @@ Wine does not start dependencies, so a system start is played as the SCM
 plays it on Windows: MERLOWSP first, RUNNING awaited, then Merlow."""
 
 import os
-import shutil
 import time
 import unittest
 
-import harness
-
-STARTED_EVENT, STOPPED_EVENT, SCHEDULE_EVENT = 0x40000007, 0x40000008, 0x40000064
-
-
-def read_log(path):
-    if not os.path.exists(path):
-        return []
-    with open(path, encoding="cp932") as f:
-        return [(int(ms), what) for ms, what in (line.rstrip("\r\n").split(" ", 1) for line in f)]
-
-
-def moment(log, prefix):
-    hits = [ms for ms, what in log if what.startswith(prefix)]
-    return hits[0] if hits else None
-
-
-
-class CompanionCase(unittest.TestCase):
-    """One session per class: the stand-in Merlow in its folder, the child
-    fixtures beside it and the companion registered there."""
-
-    session_name = "companion"
-
-    @classmethod
-    def setUpClass(cls):
-        cls.s = s = harness.Session(cls.session_name)
-        s.start()
-        cls.folder = folder = s.lay_out_product()
-        for child in ("window_child.exe", "console_child.exe"):
-            shutil.copy(harness.fixture_path(child), folder)
-        cls.exe = s.install_companion(folder)
-        s.own_service("MERLOWSP")
-        assert s.run(cls.exe, "setup").rc == 0
-        cls.children_log = os.path.join(folder, "children.log")
-        cls.merlow_log = os.path.join(folder, "merlow-stub.log")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.s.close()
-
-    def setUp(self):
-        for log in (self.children_log, self.merlow_log):
-            if os.path.exists(log):
-                os.unlink(log)
-
-    def tearDown(self):
-        s = self.s
-        for name in ("MERLOWSP", "Merlow"):
-            s.stop_until_stopped(name)
-        s.wait_gone("merlowsp.exe")
-        # The startup script's child is left alone by the companion; end it here.
-        s.end_windows_processes("console_child.exe", "window_child.exe")
-
-    def child_processes(self):
-        return [p for p in self.s.processes() if p in ("console_child.exe", "window_child.exe")]
-
-    def children_left(self, expected, timeout=30):
-        """Waits until exactly these child programs run (a terminated process
-        leaves the process list a moment after TerminateProcess returns)."""
-        deadline = time.monotonic() + timeout
-        while sorted(self.child_processes()) != sorted(expected):
-            if time.monotonic() > deadline:
-                return False
-            time.sleep(0.2)
-        return True
-
-    def logged(self, whats, timeout=30):
-        """Waits until the children's log holds a line starting with what
-        (or with each of a list of them)."""
-        whats = [whats] if isinstance(whats, str) else whats
-        deadline = time.monotonic() + timeout
-        while any(moment(read_log(self.children_log), what) is None for what in whats):
-            if time.monotonic() > deadline:
-                return False
-            time.sleep(0.2)
-        return True
+from companion_case import CompanionCase
+from harness.facts import SCHEDULE_EVENT, STARTED_EVENT, STOPPED_EVENT, moment, read_log, record
 
 
 class Supervision(CompanionCase):
@@ -203,7 +127,6 @@ class Supervision(CompanionCase):
         self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
 
     def test_d_the_schedule_is_corrected_at_the_start(self):
-        from test_schedule import record
         s = self.s
         self.configure("")
         schedule = os.path.join(self.folder, "upstrm.dat")

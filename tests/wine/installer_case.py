@@ -1,6 +1,7 @@
-"""The installer end to end under Wine with a display: one message box per
-run (text on screen, and owner, caption and flags through the box spy), the
-files and batch scripts it leaves, the SCM and the registry."""
+"""The base of the installer's tests: the installer end to end under Wine
+with a display, one message box per run (text on screen, and owner, caption
+and flags through the box spy), the files and batch scripts it leaves, the
+SCM and the registry."""
 
 import os
 import shutil
@@ -8,26 +9,9 @@ import subprocess
 import unittest
 
 import harness
+from harness.facts import UNINSTALL_KEY
 
-MB_ICONERROR, MB_ICONWARNING, MB_ICONINFORMATION = 0x10, 0x30, 0x40
-NO_FOLDER = "MERLOWｻｰﾋﾞｽのｲﾝｽﾄｰﾙ先ﾌｫﾙﾀﾞが見つかりませんでした。"
-NOT_NEEDED = "この版数のUPS管理プログラムには必要ありません。"
-SAME = "既に同じ版数がインストールされています。"
-NEWER = "既に新しい版数がインストールされています。"
-COPY_FAILED = "ファイルのコピーに失敗しました。"
-COMPLETED = "ｲﾝｽﾄｰﾙが完了しました。"
-FAILED = "ｲﾝｽﾄｰﾙに失敗しました。\nエラー番号：%d"
-
-MERLOW_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\Merlow"
-UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Ombrix"
 PRODUCT_LINES = b'@echo off\r\necho product>"%s"\r\n'
-
-
-def companion(version=None):
-    """The shipped companion, or a test build at another product version."""
-    if version is None:
-        return harness.product_path("merlowsp.exe")
-    return harness.fixture_path(os.path.join("companion-" + version, "merlowsp.exe"))
 
 
 def snapshot(folder):
