@@ -38,16 +38,7 @@ class InstallerCrashCase(InstallerCase):
 
     def reset(self):
         """Back to before the installation: no service, the old unups.bat."""
-        s = self.s
-        # What the killed installer started ends on its own: "setup" and
-        # "net start" are awaited before the service is stopped and removed.
-        deadline = time.monotonic() + 60
-        while "net.exe" in s.processes() and time.monotonic() < deadline:
-            time.sleep(0.2)
-        s.stop_until_stopped("MERLOWSP")
-        self.assertTrue(s.wait_gone("merlowsp.exe", 60))
-        if s.service_state("MERLOWSP") is not None:
-            s.tool("delete", "MERLOWSP")
+        self.reset_service_only()
         for name in os.listdir(self.manager):
             if name != "merlow.exe":
                 os.unlink(os.path.join(self.manager, name))
@@ -211,7 +202,9 @@ class InstallerCrashCase(InstallerCase):
 
     def reset_service_only(self):
         """The service that the killed run may have registered and started,
-        removed as its uninstall would; the files stay as the kill left them."""
+        removed as its uninstall would; the files stay as the kill left them.
+        What the killed installer started ends on its own: "setup" and "net
+        start" are awaited before the service is stopped and removed."""
         s = self.s
         deadline = time.monotonic() + 60
         while "net.exe" in s.processes() and time.monotonic() < deadline:
