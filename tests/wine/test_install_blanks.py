@@ -1,6 +1,8 @@
 """Installs where products really live: a folder with blanks, where a
 program planted at each blank-separated prefix of a path must never run,
-and a Merlow whose ImagePath is in double quotes or REG_EXPAND_SZ."""
+one with parentheses and an &, where neither that nor a cmd.exe or net.exe
+planted where a bare name is looked for must ever run, and a Merlow whose
+ImagePath is in double quotes or REG_EXPAND_SZ."""
 
 import os
 import shutil
@@ -21,7 +23,8 @@ def cp932(text):
 class FolderCase(InstallerCase):
     """Installer runs in product folders of other shapes than C:\\Ombrix."""
 
-    folders = ("Ombrix Soft", "Ombrix.exe", "Program Files\\Ombrix", PLANTED_LOG)
+    folders = ("Ombrix Soft", "Ombrix.exe", "Program Files\\Ombrix", "Ombrix Soft (x86)", "Cwd",
+               PLANTED_LOG)
 
     def setUp(self):
         super().setUp()
@@ -109,7 +112,52 @@ class Blanks(FolderCase):
                          sorted(os.listdir(self.manager)))
         self.assertFalse(os.path.exists(s.drive_c(PLANTED_LOG)))
 
-    def test_b_setup_quotes_only_a_path_with_a_blank(self):
+    def test_b_no_planted_program_runs_where_cmd_would_split_the_folder(self):
+        """C:\\Ombrix Soft (x86)\\T & x\\Merlow without startup.bat: a cmd /c
+        "<path>" would lose its quotes there and run C:\\Ombrix.exe. A
+        cmd.exe beside merlowsp.exe, and a cmd.exe and net.exe beside the
+        installer and in its current directory, are what a bare name finds."""
+        s = self.s
+        self.lay_out(product="Ombrix Soft (x86)/T & x")
+        self.register_merlow(b'"%s"' % self.win(self.manager, "merlow.exe"))
+        cwd = s.drive_c("Cwd")
+        os.makedirs(cwd)
+        package = self.package(companion())
+        planted = [s.drive_c("Ombrix.exe"), s.drive_c("Ombrix Soft (x86)", "T.exe"),
+                   os.path.join(self.manager, "cmd.exe")]
+        planted += [os.path.join(folder, name) for folder in (package, cwd)
+                    for name in ("cmd.exe", "net.exe")]
+        for path in planted:
+            shutil.copy(harness.fixture_path("planted.exe"), path)
+        children_log = self.start_up_files()
+        os.unlink(os.path.join(self.manager, "startup.bat"))
+
+        self.assertBox(MB_ICONINFORMATION, COMPLETED, self.install(cwd=cwd))
+        # Started by the system's net.exe.
+        self.assertCompanionRunning()
+        self.assertEqual(self.companion_script(), self.read(self.product, "unmerlowsp.bat"))
+        self.assertEqual(self.hook_block() + self.product_lines, self.read(self.product, "unups.bat"))
+        self.assertTrue(harness.wait_until(lambda: moment(read_log(children_log), "prog exited"), 60),
+                        read_log(children_log))
+        # startup.bat's interpreter has ended (its file is missing).
+        self.assertTrue(harness.wait_until(lambda: "cmd.exe" not in s.processes(), 30))
+        self.assertFalse(os.path.exists(s.drive_c(PLANTED_LOG)), self.read(s.drive_c(PLANTED_LOG)))
+
+        # The product's uninstall, run from that folder, takes the companion
+        # away: every line of both scripts keeps the folder whole.
+        result = self.run_batch(b'call "%s"\r\n' % self.win(self.product, "unups.bat"))
+        self.assertEqual(0, result.rc, result)
+        self.assertIsNone(s.service_state("MERLOWSP"))
+        s.forget_service("MERLOWSP")
+        self.assertEqual([], s.dependencies("Merlow"))
+        self.assertEqual(sorted(["merlow.exe", "console_child.exe", "upsombx.conf", "cmd.exe",
+                                 "children.log", "merlow-stub.log"]),
+                         sorted(os.listdir(self.manager)))
+        self.assertEqual(sorted(["Merlow", "unups.bat", "product-ran.txt"]),
+                         sorted(os.listdir(self.product)))
+        self.assertFalse(os.path.exists(s.drive_c(PLANTED_LOG)), self.read(s.drive_c(PLANTED_LOG)))
+
+    def test_c_setup_quotes_only_a_path_with_a_blank(self):
         s = self.s
         for folder in ("Ombrix\\Merlow", "Ombrix Soft\\Merlow"):
             with self.subTest(folder):
