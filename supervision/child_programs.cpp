@@ -7,8 +7,6 @@
 #include "supervision/program_command.h"
 #include "supervision/startup_config.h"
 
-#include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace {
