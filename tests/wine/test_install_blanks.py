@@ -151,7 +151,7 @@ class Blanks(FolderCase):
         s.forget_service("MERLOWSP")
         self.assertEqual([], s.dependencies("Merlow"))
         self.assertEqual(sorted(["merlow.exe", "console_child.exe", "upsombx.conf", "cmd.exe",
-                                 "children.log", "merlow-stub.log"]),
+                                 "children.log"]),
                          sorted(os.listdir(self.manager)))
         self.assertEqual(sorted(["Merlow", "unups.bat", "product-ran.txt"]),
                          sorted(os.listdir(self.product)))
