@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool inSkippedLine = false;
     for (const std::string& piece : Pieces(bytes)) {
         const bool continuesSkipped = inSkippedLine;
-        inSkippedLine = piece.back() != '\n' && (continuesSkipped || piece[0] == '#' || piece[0] == '_');
+        inSkippedLine =
+            piece.back() != '\n' && (continuesSkipped || piece[0] == '#' || piece[0] == '_');
         if (continuesSkipped)
             continue;
         // What the reader sees of a piece ends at its first NUL.
