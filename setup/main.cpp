@@ -90,8 +90,10 @@ void Install()
     Register(commandLine, kSetupWaitMs);
     Sleep(200);
     char systemFolder[MAX_PATH];
+    char arguments[32];
+    std::snprintf(arguments, sizeof arguments, "start %s", kCompanionBaseName);
     if (GetSystemFolder(systemFolder, sizeof systemFolder) &&
-        SystemProgramCommandLine(systemFolder, "net.exe", "start merlowsp", commandLine,
+        SystemProgramCommandLine(systemFolder, "net.exe", arguments, commandLine,
                                  sizeof commandLine))
         Launch(commandLine, 0);
 

@@ -32,20 +32,6 @@ TEST(ScriptTexts, AreTheBatchLinesByteForByte)
               HookBlock("D:\\A\\unmerlowsp.bat"));
 }
 
-TEST(ScriptTexts, KeepFolderNamesThatTheInterpreterWouldSplit)
-{
-    // One pair of quotes after call: the outer interpreter keeps the & and
-    // the parentheses inside it, and call takes the whole path.
-    const char folder[] = "C:\\Program Files (x86)\\T & x\\";
-    const std::string text =
-        CompanionUninstallScriptText("C:\\Program Files (x86)\\T & x\\merlowsp.exe", folder);
-    EXPECT_NE(std::string::npos,
-              text.find("\n\"%SystemRoot%\\System32\\cmd.exe\" /d /c call "
-                        "\"C:\\Program Files (x86)\\T & x\\upsombxfile.bat\"\n"));
-    EXPECT_NE(std::string::npos,
-              text.find("\n\"C:\\Program Files (x86)\\T & x\\merlowsp.exe\" delete\n"));
-}
-
 TEST(ScriptTexts, KeepDoubleByteFolderNamesWhole)
 {
     // 表 (95 5C) in the folder: the bytes go through unchanged.
@@ -127,23 +113,6 @@ TEST(CopyLookingForHook, MatchesOnlyTheWholeLineWithItsEnd)
     EXPECT_FALSE(CopyScript("CMD /C \"D:\\A\\unmerlowsp.bat\"\n", {hook}).matched);
     EXPECT_FALSE(CopyScript(" " + hook, {hook}).matched);
     EXPECT_FALSE(CopyScript("", {hook}).matched);
-}
-
-TEST(CopyLookingForHook, EitherHookLineMatchesInEitherLineEnd)
-{
-    const char script[] = "C:\\Program Files (x86)\\Ombrix\\unmerlowsp.bat";
-    const std::vector<std::string> hooks = {HookLine(script), EarlierHookLine(script)};
-    for (const std::string& line : {HookLine(script), EarlierHookLine(script)}) {
-        const std::string crlf = line.substr(0, line.size() - 1) + "\r\n";
-        for (const std::string& form : {line, crlf}) {
-            const std::string hooked = "@echo off\r\n" + form + "del x\r\n";
-            Copy copy = CopyScript(hooked, hooks);
-            EXPECT_TRUE(copy.matched) << form;
-            EXPECT_EQ(hooked, copy.output);
-        }
-    }
-    // Another script's hook line is no match.
-    EXPECT_FALSE(CopyScript(EarlierHookLine("D:\\unmerlowsp.bat"), hooks).matched);
 }
 
 TEST(CopyLookingForHook, CopiesLongLinesAndZeroBytesUnchanged)
