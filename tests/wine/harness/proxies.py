@@ -5,8 +5,37 @@ does or cannot show from outside the process."""
 import os
 import re
 import shutil
+import struct
 
 from .prefix import fixture_path
+
+
+def import_name_offsets(data):
+    """File offsets of the DLL names in a PE file's import directory."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
+    optional = pe + 24
+    magic = struct.unpack_from("<H", data, optional)[0]
+    directories = optional + (96 if magic == 0x10B else 112)
+    import_rva = struct.unpack_from("<I", data, directories + 8)[0]
+    table = [struct.unpack_from("<8xIIII", data, optional + optional_size + 40 * i)
+             for i in range(sections)]
+
+    def offset(rva):
+        for size, address, _, raw in table:
+            if address <= rva < address + max(size, 1):
+                return rva - address + raw
+        raise AssertionError("RVA %#x lies in no section" % rva)
+
+    names = set()
+    descriptor = offset(import_rva) if import_rva else None
+    while descriptor is not None:
+        name_rva = struct.unpack_from("<12xI", data, descriptor)[0]
+        if name_rva == 0:
+            break
+        names.add(offset(name_rva))
+        descriptor += 20
+    return names
 
 
 def install_with_proxy(exe, dest_dir, system_dll, proxy_dll):
@@ -19,7 +48,11 @@ def install_with_proxy(exe, dest_dir, system_dll, proxy_dll):
     with open(exe, "rb") as f:
         data = f.read()
     name = system_dll.encode() + b"\0"
-    hits = [m.start() for m in re.finditer(re.escape(name), data, re.IGNORECASE)]
+    # Only the import directory's names: the program may name the DLL in a
+    # string of its own too (GetModuleHandleA("kernel32.dll")).
+    imports = import_name_offsets(data)
+    hits = [m.start() for m in re.finditer(re.escape(name), data, re.IGNORECASE)
+            if m.start() in imports]
     if len(hits) != 1:
         raise AssertionError("expected one %s import name in %s, found %d" % (system_dll, exe, len(hits)))
     patched = data[:hits[0]] + proxy_dll.encode() + b"\0" + data[hits[0] + len(name):]
