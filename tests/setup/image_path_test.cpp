@@ -71,7 +71,7 @@ TEST(CommandFolder, AQuotedUninstallStringGivesTheFolderInsideTheQuotes)
               Folder("\"C:\\Program Files (x86)\\Ombrix\\unups.bat\" /log D:\\x\\y"));
     // Unquoted, the value is split as it stands, arguments and all.
     EXPECT_EQ("C:\\Ombrix\\", Folder("C:\\Ombrix\\unups.bat"));
-    EXPECT_EQ("C:\\Ombrix\\a\\", Folder("C:\\Ombrix\\unups.bat C:\\Ombrix\\a\\b"));
+    EXPECT_EQ("C:\\Ombrix\\unups.bat /d\\", Folder("C:\\Ombrix\\unups.bat /d\\x"));
     EXPECT_EQ("", Folder("\"unups.bat\""));
     EXPECT_EQ("", Folder(""));
     // ｵﾑ\表示ソフト\: trail bytes 5C are no separators inside the quotes either.

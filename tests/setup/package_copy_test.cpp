@@ -91,24 +91,19 @@ TEST_F(PackageCopy, PatternThatCannotBeFormedIsAFailedCopy)
 
 TEST_F(PackageCopy, ReadOnlyPackageFilesGiveUsableCopies)
 {
-    // A package from a CD: every file read-only, hidden kept as it is. The
-    // earlier copy that the upgrade replaces is read-only too.
+    // A package from a CD: every file read-only. The earlier copy that the
+    // upgrade replaces is read-only too.
     WriteBytes("pkgtest\\files\\a.txt", "new\r\n");
-    ASSERT_TRUE(SetFileAttributesA("pkgtest\\files\\a.txt",
-                                   FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesA("pkgtest\\files\\a.txt", FILE_ATTRIBUTE_READONLY));
     WriteBytes("pkgtest\\target\\a.txt", "old\r\n");
     ASSERT_TRUE(SetFileAttributesA("pkgtest\\target\\a.txt", FILE_ATTRIBUTE_READONLY));
 
     ASSERT_TRUE(CopyPackageFiles("pkgtest\\files\\", "pkgtest\\target\\", list_));
     EXPECT_EQ("new\r\n", ReadBytes("pkgtest\\target\\a.txt"));
     EXPECT_EQ("del \"pkgtest\\target\\a.txt\"\r\n", ReadBytes(list_));
-    // The package itself is left as it was; the copy loses READONLY alone
-    // (HIDDEN where the file system keeps it).
-    const DWORD source = GetFileAttributesA("pkgtest\\files\\a.txt");
-    const DWORD attributes = GetFileAttributesA("pkgtest\\target\\a.txt");
-    EXPECT_NE(0u, source & FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(source & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY) & FILE_ATTRIBUTE_HIDDEN,
-              attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    // The package itself is left as it was.
+    EXPECT_EQ(0u, GetFileAttributesA("pkgtest\\target\\a.txt") & FILE_ATTRIBUTE_READONLY);
+    EXPECT_NE(0u, GetFileAttributesA("pkgtest\\files\\a.txt") & FILE_ATTRIBUTE_READONLY);
 
     // A second run (same package again) overwrites its own copy; the
     // uninstall's plain delete removes it.
