@@ -1,3 +1,4 @@
+#include "common/dll_search.h"
 #include "service/companion_service.h"
 #include "service/service_host.h"
 #include "service/verbs.h"
@@ -16,6 +17,7 @@
 // the program ends with 0.
 int main(int argc, char** argv)
 {
+    RestrictDllSearch();
     char* name = const_cast<char*>(currentService->ServiceName());
 
     // Messages end in one line feed, not the CR LF of text mode.

@@ -1,6 +1,9 @@
+#include "common/dll_search.h"
 #include "common/merlow_service.h"
 #include "common/program_directory.h"
 #include "common/run_hidden.h"
+#include "common/system_command.h"
+#include "common/system_folder.h"
 #include "setup/folders.h"
 #include "setup/install_error.h"
 #include "setup/manager_folder.h"
@@ -86,8 +89,11 @@ void Install()
                   kCompanionBaseName);
     Register(commandLine, kSetupWaitMs);
     Sleep(200);
-    std::snprintf(commandLine, sizeof commandLine, "net start %s", kCompanionBaseName);
-    Launch(commandLine, 0);
+    char systemFolder[MAX_PATH];
+    if (GetSystemFolder(systemFolder, sizeof systemFolder) &&
+        SystemProgramCommandLine(systemFolder, "net.exe", "start merlowsp", commandLine,
+                                 sizeof commandLine))
+        Launch(commandLine, 0);
 
     HookProductUninstall(managerFolder, installedCompanion);
 
@@ -105,6 +111,7 @@ void Install()
 // Without a window of its own: message boxes only, exit code 0 on every path.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    RestrictDllSearch();
     Install();
     return 0;
 }

@@ -56,8 +56,9 @@ bool HookProductUninstall(const char* managerFolder, const char* companionPath)
     const std::string block = StoredText(HookBlock(companionScript));
     bool written = std::fwrite(block.data(), 1, block.size(), out.get()) == block.size();
     bool copyWritten = true;
-    const bool hooked =
-        CopyLookingForHook(in.get(), out.get(), HookLine(companionScript), &copyWritten);
+    const bool hooked = CopyLookingForHook(
+        in.get(), out.get(), {HookLine(companionScript), EarlierHookLine(companionScript)},
+        &copyWritten);
     const bool readWhole = std::ferror(in.get()) == 0;
     in.close();
     written = CommitStream(out.get()) && written && copyWritten;

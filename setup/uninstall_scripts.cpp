@@ -26,6 +26,21 @@ std::string Format(const char* format, ...)
                                    : sizeof buffer - 1);
 }
 
+// The system programs by their full path, expanded when the batch file
+// runs, so a cmd.exe or net.exe in the current directory or on PATH never
+// runs in their place, whatever the Windows folder is called.
+constexpr char kInterpreter[] = "\"%SystemRoot%\\System32\\cmd.exe\"";
+constexpr char kNet[] = "\"%SystemRoot%\\System32\\net.exe\"";
+
+// A batch file run from a line of another batch file: that outer
+// interpreter reads the line first, so the path stands in one pair of
+// quotes (which keeps an & or a parenthesis in it) after call, which
+// takes the quoted path as the batch file whatever the quotes hold.
+std::string InterpreterCallLine(const char* folder, const char* name)
+{
+    return Format("%s /d /c call \"%s%s\"\n", kInterpreter, folder, name);
+}
+
 }  // namespace
 
 std::string DeletionLine(const char* targetPath)
@@ -36,12 +51,18 @@ std::string DeletionLine(const char* targetPath)
 std::string CompanionUninstallScriptText(const char* companionPath, const char* managerFolder)
 {
     return Format("@echo off\n") + Format("\"%s\" delDepend\n", companionPath) +
-           Format("net stop %s\n", kCompanionBaseName) + Format("\"%s\" delete\n", companionPath) +
-           Format("cmd /c \"%s%s\"\n", managerFolder, kDeletionListName) +
+           Format("%s stop %s\n", kNet, kCompanionBaseName) +
+           Format("\"%s\" delete\n", companionPath) +
+           InterpreterCallLine(managerFolder, kDeletionListName) +
            Format("del \"%s%s\"\n", managerFolder, kDeletionListName) + Format("\n\n\n");
 }
 
 std::string HookLine(const char* scriptPath)
+{
+    return InterpreterCallLine(scriptPath, "");
+}
+
+std::string EarlierHookLine(const char* scriptPath)
 {
     return Format("cmd /c \"%s\"\n", scriptPath);
 }
@@ -94,22 +115,24 @@ std::size_t ReadLine(std::FILE* file, char* buffer, std::size_t size)
     return length;
 }
 
-bool CopyLookingForHook(std::FILE* in, std::FILE* out, const std::string& hookLine, bool* written)
+bool CopyLookingForHook(std::FILE* in, std::FILE* out, const std::vector<std::string>& hookLines,
+                        bool* written)
 {
     *written = true;
     bool matched = false;
     // Read in binary, a stored line ends in CR LF where text mode gave \n;
-    // text mode took both forms for the hook line, and so does this.
-    std::string storedHookLine = hookLine;
-    if (!storedHookLine.empty() && storedHookLine.back() == '\n')
-        storedHookLine.insert(storedHookLine.size() - 1, 1, '\r');
+    // text mode took both forms for a hook line, and so does this.
+    std::vector<std::string> forms;
+    for (const std::string& hookLine : hookLines) {
+        forms.push_back(hookLine);
+        if (!hookLine.empty() && hookLine.back() == '\n')
+            forms.push_back(hookLine.substr(0, hookLine.size() - 1) + "\r\n");
+    }
     char line[1024];
     for (std::size_t length; (length = ReadLine(in, line, sizeof line)) > 0;) {
-        if (!matched && ((length == hookLine.size() &&
-                          std::memcmp(line, hookLine.data(), length) == 0) ||
-                         (length == storedHookLine.size() &&
-                          std::memcmp(line, storedHookLine.data(), length) == 0)))
-            matched = true;
+        for (const std::string& form : forms)
+            if (!matched && length == form.size() && std::memcmp(line, form.data(), length) == 0)
+                matched = true;
         if (std::fwrite(line, 1, length, out) != length)
             *written = false;
     }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // The batch texts that undo an installation. They are written in text
 // mode, so each \n reaches the disk as CR LF on Windows.
@@ -22,6 +23,10 @@ std::string HookBlock(const char* scriptPath);
 // product uninstall script marks the script as hooked.
 std::string HookLine(const char* scriptPath);
 
+// The hook line that earlier releases wrote, cmd /c "<script path>": a
+// script hooked by one of them is hooked already.
+std::string EarlierHookLine(const char* scriptPath);
+
 // Writes the companion uninstall script into the product folder and gives
 // its path (kPathBuffer bytes). On failure stores 2000 and returns false.
 bool WriteCompanionUninstallScript(const char* productFolder, const char* companionPath,
@@ -33,8 +38,9 @@ bool WriteCompanionUninstallScript(const char* productFolder, const char* compan
 std::size_t ReadLine(std::FILE* file, char* buffer, std::size_t size);
 
 // Copies a product uninstall script line by line behind what out already
-// holds, looking for the hook line until the first match (byte for byte,
-// line end included: \n or, as stored, CR LF). Both streams are binary,
-// so every byte is copied as it is, a 0x1A included. Returns whether it
-// matched; false too when writing failed (*written false).
-bool CopyLookingForHook(std::FILE* in, std::FILE* out, const std::string& hookLine, bool* written);
+// holds, looking for any of the hook lines until the first match (byte
+// for byte, line end included: \n or, as stored, CR LF). Both streams
+// are binary, so every byte is copied as it is, a 0x1A included. Returns
+// whether it matched; false too when writing failed (*written false).
+bool CopyLookingForHook(std::FILE* in, std::FILE* out, const std::vector<std::string>& hookLines,
+                        bool* written);

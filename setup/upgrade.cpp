@@ -4,13 +4,13 @@
 #include "common/query_service_config.h"
 #include "common/registry_string.h"
 #include "common/run_hidden.h"
+#include "common/system_command.h"
+#include "common/system_folder.h"
 #include "common/unique_handle.h"
 #include "setup/companion_stop.h"
 #include "setup/folders.h"
 #include "setup/image_path.h"
 #include "setup/install_error.h"
-
-#include <cstdio>
 
 namespace {
 
@@ -30,9 +30,13 @@ bool RemovePreviousCompanion()
         SetInstallError(kErrorUninstallString);
         return false;
     }
-    char commandLine[1024];
-    std::snprintf(commandLine, sizeof commandLine, "cmd.exe /c \"%s%s\"", folder,
-                  kCompanionUninstallScript);
+    char script[kPathBuffer];
+    char systemFolder[MAX_PATH];
+    char commandLine[2 * kPathBuffer];
+    if (JoinPath(script, folder, kCompanionUninstallScript) != 0 ||
+        !GetSystemFolder(systemFolder, sizeof systemFolder) ||
+        !InterpreterCommandLine(systemFolder, script, commandLine, sizeof commandLine))
+        return false;
     // Until the previous companion's process has ended its merlowsp.exe is
     // in use: neither its deletion list nor the copy could replace it.
     const unique_handle companion = OpenCompanionProcess();

@@ -2,11 +2,11 @@
 
 #include "common/program_directory.h"
 #include "common/run_hidden.h"
+#include "common/system_command.h"
+#include "common/system_folder.h"
 #include "supervision/program_command.h"
 #include "supervision/startup_config.h"
 
-#include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -14,6 +14,10 @@ namespace {
 // The program directory (up to 259 bytes) joined with a program text (up
 // to 255 bytes), two quotes and the end byte.
 constexpr size_t kCommandLineSize = MAX_PATH + kFieldSize + 2;
+
+// The interpreter's path and startup.bat's, each up to 259 bytes, with
+// the quotes and switches around them.
+constexpr size_t kScriptCommandLineSize = 2 * MAX_PATH + 32;
 
 constexpr char kStartupScriptName[] = "startup.bat";
 
@@ -41,12 +45,14 @@ int RunStartupScript(unique_process* scriptProcess)
 {
     char directory[MAX_PATH];
     char script[MAX_PATH];
-    if (!GetProgramDirectory(directory) || !GetProgramFilePath(kStartupScriptName, script)) {
+    char systemFolder[MAX_PATH];
+    char commandLine[kScriptCommandLineSize];
+    if (!GetProgramDirectory(directory) || !GetProgramFilePath(kStartupScriptName, script) ||
+        !GetSystemFolder(systemFolder, sizeof systemFolder) ||
+        !InterpreterCommandLine(systemFolder, script, commandLine, sizeof commandLine)) {
         scriptProcess->reset();
         return 0;
     }
-    char commandLine[kCommandLineSize];
-    std::snprintf(commandLine, sizeof commandLine, "cmd.exe /c \"%s\"", script);
     return RunHidden(commandLine, directory, scriptProcess);
 }
 

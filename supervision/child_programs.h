@@ -7,8 +7,9 @@
 // startup.bat and the programs of upsombx.conf, all started hidden from the
 // program directory, and their end at the companion's stop.
 
-// Starts cmd.exe /c "<program directory>startup.bat"; never waited for.
-// 0, with nothing started, when the program directory is unknown.
+// Starts "<system folder>cmd.exe" /d /s /c ""<program directory>startup.bat"";
+// never waited for. 0, with nothing started, when the program directory
+// or the system folder is unknown or the line does not fit.
 int RunStartupScript(unique_process* scriptProcess);
 
 // Starts the program lines of upsombx.conf, at most count of them; count

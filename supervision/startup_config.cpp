@@ -9,8 +9,47 @@
 
 namespace {
 
-// fgets reads a line in pieces of at most 1023 bytes.
+// A line is read in pieces of at most 1023 bytes, as fgets would.
 constexpr int kPieceSize = 1024;
+
+bool IsSkippedLine(const char* line)
+{
+    return line[0] == '#' || line[0] == '_';
+}
+
+// Reads a file piece by piece, as fgets with kPieceSize bytes cuts it,
+// and tells of each piece whether it continues a "#" or "_" line longer
+// than one piece: such a piece belongs to that line, so the tail of an
+// overlong comment is never taken for a program line and started. The
+// piece's text ends at its first zero byte, as fgets gives it; whether a
+// line goes on is told by the bytes read, zero bytes included.
+class PieceReader {
+public:
+    explicit PieceReader(std::FILE* file) : file_(file) {}
+
+    char* Next(bool* continuesSkipped)
+    {
+        int length = 0;
+        int c = 0;
+        while (length + 1 < kPieceSize && (c = std::getc(file_)) != EOF) {
+            line_[length++] = static_cast<char>(c);
+            if (c == '\n')
+                break;
+        }
+        if (length == 0)
+            return nullptr;
+        line_[length] = '\0';
+        *continuesSkipped = inSkippedLine_;
+        const bool continued = line_[length - 1] != '\n';
+        inSkippedLine_ = continued && (inSkippedLine_ || IsSkippedLine(line_));
+        return line_;
+    }
+
+private:
+    std::FILE* file_;
+    char line_[kPieceSize];
+    bool inSkippedLine_ = false;
+};
 
 }  // namespace
 
@@ -67,10 +106,11 @@ std::int32_t ReadWaitTime(const char* path)
     if (!file)
         return kDefaultWaitTime;
     std::int32_t waitTime = kDefaultWaitTime;
-    char line[kPieceSize];
     const std::size_t prefixLength = sizeof kWaitTimePrefix - 1;
-    while (std::fgets(line, sizeof line, file.get()) != nullptr) {
-        if (std::strncmp(line, kWaitTimePrefix, prefixLength) == 0) {
+    PieceReader reader(file.get());
+    bool continuesSkipped = false;
+    for (char* line; (line = reader.Next(&continuesSkipped)) != nullptr;) {
+        if (!continuesSkipped && std::strncmp(line, kWaitTimePrefix, prefixLength) == 0) {
             waitTime = ParseDecimal(line + prefixLength);
             break;
         }
@@ -84,9 +124,10 @@ int ReadProgramLines(const char* path, ProgramLine* lines, int capacity)
     if (!file)
         return -1;
     int count = 0;
-    char line[kPieceSize];
-    while (std::fgets(line, sizeof line, file.get()) != nullptr) {
-        if (line[0] == '#' || line[0] == '_' || count >= capacity)
+    PieceReader reader(file.get());
+    bool continuesSkipped = false;
+    for (char* line; (line = reader.Next(&continuesSkipped)) != nullptr;) {
+        if (continuesSkipped || IsSkippedLine(line) || count >= capacity)
             continue;
         const std::size_t length = std::strlen(line);
         if (length > 1 && line[length - 1] == '\n')

@@ -5,7 +5,8 @@
 
 // upsombx.conf: the wait time before the UPS manager service is stopped,
 // and the program lines. Read in text mode, in pieces of at most 1023
-// bytes; a longer line is read as several lines.
+// bytes; a longer program line is read as several lines, while the
+// further pieces of a longer "#" or "_" line belong to it and are skipped.
 //
 //   "#..."                  comment
 //   "__waitTimeMERLOW=<ms>" the wait time (first such line counts)

@@ -1,6 +1,7 @@
 // A whole upsombx.conf: the wait time is the first "__waitTimeMERLOW="
-// line's; the program lines are the first 64 pieces of at most 1023 bytes
+// piece's; the program lines are the first 64 pieces of at most 1023 bytes
 // that begin with neither "#" nor "_", each parsed as one program line.
+// The further pieces of a "#" or "_" line belong to it: neither counts.
 
 #include "fuzz_support.h"
 #include "supervision/startup_config.h"
@@ -38,7 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int32_t waitTime = kDefaultWaitTime;
     bool waitTimeFound = false;
     std::vector<std::string> programs;
+    bool inSkippedLine = false;
     for (const std::string& piece : Pieces(bytes)) {
+        const bool continuesSkipped = inSkippedLine;
+        inSkippedLine = piece.back() != '\n' && (continuesSkipped || piece[0] == '#' || piece[0] == '_');
+        if (continuesSkipped)
+            continue;
         // What the reader sees of a piece ends at its first NUL.
         std::string text = piece.c_str();
         const std::size_t prefix = sizeof kWaitTimePrefix - 1;

@@ -142,3 +142,17 @@ TEST_F(Hook, HookLineEndedByALoneLineFeedStillCounts)
     ASSERT_TRUE(HookProductUninstall(kManagerFolder, kCompanion));
     EXPECT_EQ(hooked, ReadBytes(kProductScript));
 }
+
+TEST_F(Hook, ScriptHookedByAnEarlierReleaseIsNotHookedTwice)
+{
+    // What an earlier release left: its block, then the product's lines.
+    const std::string earlier = "@echo off\r\n" + Stored(EarlierHookLine(kCompanionScript)) +
+                                "del \"hooktest\\unmerlowsp.bat\"\r\n\r\n\r\n\r\n" + kProductLines;
+    WriteBytes(kProductScript, earlier);
+    ASSERT_TRUE(HookProductUninstall(kManagerFolder, kCompanion));
+    EXPECT_EQ(earlier, ReadBytes(kProductScript));
+    EXPECT_EQ("<missing>", ReadBytes(kTemporary));
+    EXPECT_EQ(Stored(CompanionUninstallScriptText(kCompanion, kManagerFolder)),
+              ReadBytes(kCompanionScript));
+    EXPECT_EQ(0, GetInstallError());
+}

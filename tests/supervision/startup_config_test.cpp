@@ -133,6 +133,27 @@ TEST(ReadProgramLines, LineOver1023BytesIsReadInPieces)
     EXPECT_EQ(9, lines[1].waitMs);
 }
 
+TEST(ReadProgramLines, PiecesOfAnOverlongCommentOrUnderscoreLineAreSkippedWithIt)
+{
+    // 1023 bytes make the first piece; the tail would be a program line.
+    for (const char* start : {"#", "_", "__waitTimeMERLOW=5"}) {
+        const std::string head = start + std::string(1023 - std::string(start).size(), 'c');
+        const auto lines = Read("one.exe\n" + head + "tail.exe,1\n" + head + std::string(1500, 'd') +
+                                "tail2.exe\ntwo.exe,3\n");
+        ASSERT_EQ(2u, lines.size()) << start;
+        EXPECT_EQ(std::string("one.exe"), lines[0].programText);
+        EXPECT_EQ(std::string("two.exe"), lines[1].programText);
+        EXPECT_EQ(3, lines[1].waitMs);
+    }
+    // Exactly 1023 bytes with the line feed fit in one piece; the next
+    // line is a line of its own. A zero byte does not end the piece early.
+    const auto lines = Read("#" + std::string(1021, 'c') + "\nnext.exe\n" +
+                            std::string("#a\0b", 4) + std::string(1100, 'c') + "\nlast.exe\n");
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ(std::string("next.exe"), lines[0].programText);
+    EXPECT_EQ(std::string("last.exe"), lines[1].programText);
+}
+
 TEST(ReadProgramLines, MissingFileIsMinusOne)
 {
     ProgramLine line;
@@ -152,6 +173,13 @@ TEST(ReadWaitTime, FirstLineWinsAndDefaultsTo10000)
     {
         ConfigFile file("__waitTimeMERLOW=-300\n");
         EXPECT_EQ(-300, ReadWaitTime(file.path()));
+    }
+    {
+        // The tail of an overlong comment is no wait-time line; the tail
+        // of an overlong program line is a line of its own.
+        ConfigFile file("#" + std::string(1022, 'c') + "__waitTimeMERLOW=7\n" +
+                        std::string(1023, 'p') + "__waitTimeMERLOW=8\n");
+        EXPECT_EQ(8, ReadWaitTime(file.path()));
     }
     EXPECT_EQ(10000, ReadWaitTime("no-such-upsombx.conf"));
 }

@@ -89,13 +89,15 @@ class InstallerCase(unittest.TestCase):
             harness.install_dependency_substitute(companion_exe, self.s_files)
         return folder
 
-    def install(self):
-        """Runs the installer; returns (flags, text) of its one message box."""
+    def install(self, cwd=None):
+        """Runs the installer (in the current directory cwd, a Unix path
+        inside the prefix, when given); returns (flags, text) of its one
+        message box."""
         s = self.s
         type(self).runs += 1
         log = os.path.join(s.prefix, "boxes-%d.log" % self.runs)
         proc = s.spawn(["wine", self.setup_exe], env={"MERLOWSP_BOXSPY_LOG": s.winpath(log)},
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                       cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         shown = s.read_message_box("SetUp", timeout_ms=180000)
         self.assertEqual(0, proc.wait(120))
         boxes = harness.read_box_spy(log)
@@ -135,13 +137,15 @@ class InstallerCase(unittest.TestCase):
     def companion_script(self):
         exe = self.win(self.manager, "merlowsp.exe")
         folder = self.win(self.manager)
-        return (b'@echo off\r\n"%s" delDepend\r\nnet stop merlowsp\r\n"%s" delete\r\n'
-                b'cmd /c "%supsombxfile.bat"\r\ndel "%supsombxfile.bat"\r\n\r\n\r\n\r\n'
+        return (b'@echo off\r\n"%s" delDepend\r\n"%%SystemRoot%%\\System32\\net.exe" stop merlowsp\r\n'
+                b'"%s" delete\r\n"%%SystemRoot%%\\System32\\cmd.exe" /d /c call "%supsombxfile.bat"\r\n'
+                b'del "%supsombxfile.bat"\r\n\r\n\r\n\r\n'
                 % (exe, exe, folder, folder))
 
     def hook_block(self):
         script = self.win(self.product, "unmerlowsp.bat")
-        return b'@echo off\r\ncmd /c "%s"\r\ndel "%s"\r\n\r\n\r\n\r\n' % (script, script)
+        return (b'@echo off\r\n"%%SystemRoot%%\\System32\\cmd.exe" /d /c call "%s"\r\n'
+                b'del "%s"\r\n\r\n\r\n\r\n' % (script, script))
 
     def deletion_lines(self):
         return sorted(self.read(self.manager, "upsombxfile.bat").splitlines(keepends=True))

@@ -1,7 +1,9 @@
 """Installs where products really live: a folder with blanks, where a
 program planted at each blank-separated prefix of a path must never run,
-the whole life of the companion under "C:\\Program Files (x86)", and a
-Merlow whose ImagePath is in double quotes or REG_EXPAND_SZ."""
+one with parentheses and an &, where neither that nor a cmd.exe or net.exe
+planted where a bare name is looked for must ever run, the whole life of
+the companion under "C:\\Program Files (x86)", and a Merlow whose
+ImagePath is in double quotes or REG_EXPAND_SZ."""
 
 import os
 import shutil
@@ -23,8 +25,8 @@ def cp932(text):
 class FolderCase(InstallerCase):
     """Installer runs in product folders of other shapes than C:\\Ombrix."""
 
-    folders = ("Ombrix Soft", "Ombrix.exe", "Program Files\\Ombrix", "Program Files (x86)\\Ombrix",
-               "Program.exe", "Program Files.exe", PLANTED_LOG)
+    folders = ("Ombrix Soft", "Ombrix.exe", "Program Files\\Ombrix", "Ombrix Soft (x86)", "Cwd",
+               "Program Files (x86)\\Ombrix", "Program.exe", "Program Files.exe", PLANTED_LOG)
 
     def setUp(self):
         super().setUp()
@@ -112,10 +114,72 @@ class Blanks(FolderCase):
                          sorted(os.listdir(self.manager)))
         self.assertFalse(os.path.exists(s.drive_c(PLANTED_LOG)))
 
+    def test_b_no_planted_program_runs_where_cmd_would_split_the_folder(self):
+        """C:\\Ombrix Soft (x86)\\T & x\\Merlow without startup.bat: a cmd /c
+        "<path>" would lose its quotes there and run C:\\Ombrix.exe. A
+        cmd.exe beside merlowsp.exe, and a cmd.exe and net.exe beside the
+        installer and in its current directory, are what a bare name finds."""
+        s = self.s
+        self.lay_out(product="Ombrix Soft (x86)/T & x")
+        self.register_merlow(b'"%s"' % self.win(self.manager, "merlow.exe"))
+        cwd = s.drive_c("Cwd")
+        os.makedirs(cwd)
+        package = self.package(companion())
+        planted = [s.drive_c("Ombrix.exe"), s.drive_c("Ombrix Soft (x86)", "T.exe"),
+                   os.path.join(self.manager, "cmd.exe")]
+        planted += [os.path.join(folder, name) for folder in (package, cwd)
+                    for name in ("cmd.exe", "net.exe")]
+        for path in planted:
+            shutil.copy(harness.fixture_path("planted.exe"), path)
+        children_log = self.start_up_files()
+        os.unlink(os.path.join(self.manager, "startup.bat"))
+
+        self.assertBox(MB_ICONINFORMATION, COMPLETED, self.install(cwd=cwd))
+        # Started by the system's net.exe.
+        self.assertCompanionRunning()
+        self.assertEqual(self.companion_script(), self.read(self.product, "unmerlowsp.bat"))
+        self.assertEqual(self.hook_block() + self.product_lines, self.read(self.product, "unups.bat"))
+        self.assertTrue(harness.wait_until(lambda: moment(read_log(children_log), "prog exited"), 60),
+                        read_log(children_log))
+        # startup.bat's interpreter has ended (its file is missing).
+        self.assertTrue(harness.wait_until(lambda: "cmd.exe" not in s.processes(), 30))
+        self.assertFalse(os.path.exists(s.drive_c(PLANTED_LOG)), self.read(s.drive_c(PLANTED_LOG)))
+
+        # The product's uninstall, run from that folder, takes the companion
+        # away: every line of both scripts keeps the folder whole.
+        result = self.run_batch(b'call "%s"\r\n' % self.win(self.product, "unups.bat"))
+        self.assertEqual(0, result.rc, result)
+        self.assertIsNone(s.service_state("MERLOWSP"))
+        s.forget_service("MERLOWSP")
+        self.assertEqual([], s.dependencies("Merlow"))
+        self.assertEqual(sorted(["merlow.exe", "console_child.exe", "upsombx.conf", "cmd.exe",
+                                 "children.log"]),
+                         sorted(os.listdir(self.manager)))
+        self.assertEqual(sorted(["Merlow", "unups.bat", "product-ran.txt"]),
+                         sorted(os.listdir(self.product)))
+        self.assertFalse(os.path.exists(s.drive_c(PLANTED_LOG)), self.read(s.drive_c(PLANTED_LOG)))
+
+    def test_c_setup_quotes_only_a_path_with_a_blank(self):
+        s = self.s
+        for folder in ("Ombrix\\Merlow", "Ombrix Soft\\Merlow"):
+            with self.subTest(folder):
+                exe = s.install_companion(s.drive_c(*folder.split("\\")))
+                exe_win = cp932(s.winpath(exe))
+                s.own_service("MERLOWSP")
+                result = s.run(exe, "setup")
+                # The line says the bare path, as before.
+                self.assertEqual((0, exe_win + cp932("の登録に成功しました\n")),
+                                 (result.rc, result.stdout))
+                expected = b'"%s"' % exe_win if b" " in exe_win else exe_win
+                self.assertEqual(expected.decode("cp932"), s.service_config("MERLOWSP")["path"])
+                self.assertEqual(0, s.run(exe, "delete").rc)
+                s.forget_service("MERLOWSP")
+
+
     def started(self, log, name):
         return [what for _, what in log if what.startswith(name + " started")]
 
-    def test_c_a_whole_life_under_program_files_x86(self):
+    def test_d_a_whole_life_under_program_files_x86(self):
         """Where 64-bit Windows puts a 32-bit product: install, start-up
         work, upgrade and the product's uninstall, from a package on a CD
         (read-only files), with the UninstallString in double quotes."""
@@ -174,23 +238,6 @@ class Blanks(FolderCase):
                          sorted(os.listdir(self.product)))
         self.assertFalse(os.path.exists(s.drive_c(PLANTED_LOG)),
                          self.read(s.drive_c(PLANTED_LOG)))
-
-    def test_b_setup_quotes_only_a_path_with_a_blank(self):
-        s = self.s
-        for folder in ("Ombrix\\Merlow", "Ombrix Soft\\Merlow"):
-            with self.subTest(folder):
-                exe = s.install_companion(s.drive_c(*folder.split("\\")))
-                exe_win = cp932(s.winpath(exe))
-                s.own_service("MERLOWSP")
-                result = s.run(exe, "setup")
-                # The line says the bare path, as before.
-                self.assertEqual((0, exe_win + cp932("の登録に成功しました\n")),
-                                 (result.rc, result.stdout))
-                expected = b'"%s"' % exe_win if b" " in exe_win else exe_win
-                self.assertEqual(expected.decode("cp932"), s.service_config("MERLOWSP")["path"])
-                self.assertEqual(0, s.run(exe, "delete").rc)
-                s.forget_service("MERLOWSP")
-
 
 class ImagePaths(FolderCase):
     session_name = "install_image_paths"

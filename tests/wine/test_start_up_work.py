@@ -3,7 +3,8 @@ with the stand-in Merlow and real child programs: the wait times of
 upsombx.conf (n > 0 ends after about n ms while the program still runs; 0
 or a word does not wait), a program that cannot be started keeping its
 table entry, only the first top-level window of a program getting WM_CLOSE,
-a missing startup.bat, and the SHUTDOWN control.
+startup.bat run by the system's interpreter (never by a cmd.exe beside
+merlowsp.exe), also when it is missing, and the SHUTDOWN control.
 
 Every moment is taken on one clock, the Unix milliseconds that the child
 fixtures log; the lower bound of a wait is checked as the SCM sees it."""
@@ -180,28 +181,31 @@ class StartUpWork(CompanionCase):
         self.assertEqual([first_title + " closed"], closed)
         self.assertIsNone(moment(read_log(self.children_log), "pair exited"))
 
-    def test_d_a_missing_startup_bat_still_starts_the_interpreter_and_the_start_goes_on(self):
+    def test_d_startup_bat_runs_in_the_system_interpreter_also_when_it_is_missing(self):
         s = self.s
         folder = s.winpath(self.folder).rstrip("\\")
-        self.configure("console_child.exe children.log prog %d\n" % LONG_RUN_MS, script=None)
-        self.assertFalse(os.path.exists(os.path.join(self.folder, "startup.bat")))
-
-        # A stand-in cmd.exe beside merlowsp.exe (CreateProcessA looks in the
-        # program's folder first) shows the interpreter's exact command line.
+        # A cmd.exe beside merlowsp.exe would be found first for a bare
+        # "cmd.exe" (CreateProcessA looks in the program's folder first).
         shutil.copy(harness.fixture_path("cmd_spy.exe"), self.cmd_spy)
+        # How startup.bat was named and where it runs, as it sees them. (Wine's
+        # cmd leaves %CMDCMDLINE% empty; the whole line is the unit tests'.)
+        command_line = os.path.join(self.folder, "cmdline.txt")
+        self.configure("console_child.exe children.log prog %d\n" % LONG_RUN_MS,
+                       script="@echo off\r\n>cmdline.txt echo %0 cwd=%CD%\r\n")
         self.start_companion()
         self.assertTrue(self.logged("prog started"))
-        spied = harness.wait_until(lambda: os.path.exists(self.cmd_spy_log) and read_log(self.cmd_spy_log), 20)
-        self.assertEqual(['cmd cmd.exe /c "%s\\startup.bat" show=0 cwd=%s' % (folder, folder)],
-                         [what for _, what in (spied or [])])
+        self.assertTrue(harness.wait_until(lambda: self.read_text(command_line), 30), "no cmdline.txt")
+        self.assertEqual('"%s\\startup.bat" cwd=%s\r\n' % (folder, folder),
+                         self.read_text(command_line))
+        os.unlink(command_line)
         self.assertEqual(0, s.stop_service("MERLOWSP"))
         self.assertTrue(s.wait_state("MERLOWSP", STOPPED, 20000))
         self.assertTrue(s.wait_gone("merlowsp.exe"))
         self.assertTrue(harness.wait_until(lambda: "console_child.exe" not in s.processes(), 20))
-        os.unlink(self.cmd_spy)
         os.unlink(self.children_log)
 
-        # The real interpreter, which finds no startup.bat: the start goes on.
+        # The system's interpreter, which finds no startup.bat: the start goes on.
+        self.configure("console_child.exe children.log prog %d\n" % LONG_RUN_MS, script=None)
         before = len(s.event_reports())
         self.start_companion()
         self.assertTrue(self.logged("prog started"))
@@ -209,6 +213,16 @@ class StartUpWork(CompanionCase):
         self.assertTrue(harness.wait_until(
             lambda: (4, 0x40000007) in s.event_reports()[before:], 20), "no start event")
         self.assertFalse(os.path.exists(os.path.join(self.folder, "startup.bat")))
+        # Both interpreters have ended (a missing file ends one at once),
+        # and the one beside merlowsp.exe never ran.
+        self.assertTrue(harness.wait_until(lambda: "cmd.exe" not in s.processes(), 30))
+        self.assertFalse(os.path.exists(self.cmd_spy_log), read_log(self.cmd_spy_log))
+
+    def read_text(self, path):
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read().decode("cp932")
 
     def test_e_the_shutdown_control_re_asserts_the_dependency_and_keeps_the_state(self):
         """Neither Wine nor Windows lets a process send SHUTDOWN (5), and the
