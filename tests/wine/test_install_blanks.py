@@ -175,7 +175,6 @@ class Blanks(FolderCase):
                 self.assertEqual(0, s.run(exe, "delete").rc)
                 s.forget_service("MERLOWSP")
 
-
     def started(self, log, name):
         return [what for _, what in log if what.startswith(name + " started")]
 
@@ -238,6 +237,7 @@ class Blanks(FolderCase):
                          sorted(os.listdir(self.product)))
         self.assertFalse(os.path.exists(s.drive_c(PLANTED_LOG)),
                          self.read(s.drive_c(PLANTED_LOG)))
+
 
 class ImagePaths(FolderCase):
     session_name = "install_image_paths"
