@@ -1,8 +1,10 @@
 #include "setup/image_path.h"
 
 #include "common/dbcs.h"
+#include "common/path_split.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -44,6 +46,19 @@ int ImagePathProgram(const char* imagePath, char* destination, std::size_t desti
     std::memcpy(destination, begin, length);
     destination[length] = '\0';
     return 0;
+}
+
+int CommandFolder(const char* commandLine, char* destination, std::size_t destinationSize)
+{
+    // The program is never longer than the command line.
+    const std::size_t size = std::strlen(commandLine) + 1;
+    std::vector<char> program(size);
+    if (ImagePathProgram(commandLine, program.data(), size) != 0) {
+        if (destinationSize > 0)
+            destination[0] = '\0';
+        return -1;
+    }
+    return DriveAndDirectory(program.data(), destination, destinationSize);
 }
 
 void UseNativeProgramFiles(char* value)

@@ -11,6 +11,25 @@
 
 #include <cstdio>
 
+namespace {
+
+// CopyFileA gives the copy the source's attributes, and a package from a
+// CD or a read-only share has FILE_ATTRIBUTE_READONLY on every file: such
+// a copy could not be flushed, replaced by the next upgrade or deleted by
+// the uninstall's "del". Only that attribute goes, and only from a file; a
+// missing one is fine.
+bool ClearReadOnly(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return true;
+    const DWORD rest = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    return SetFileAttributesA(path, rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
+}  // namespace
+
 bool CopyPackageFiles(const char* sourceFolder, const char* targetFolder, char* deletionList)
 {
     JoinPath(deletionList, targetFolder, kDeletionListName);
@@ -49,7 +68,8 @@ bool CopyPackageFiles(const char* sourceFolder, const char* targetFolder, char* 
             break;
         // On the disk too before "setup" registers the companion: after a
         // power cut the SCM would otherwise start a program never written.
-        copied = CopyFileA(source, target, FALSE) != FALSE && CommitFile(target);
+        copied = ClearReadOnly(target) && CopyFileA(source, target, FALSE) != FALSE &&
+                 ClearReadOnly(target) && CommitFile(target);
     }
     // Not every C runtime's fclose reports a failed flush; it was checked
     // with each line.

@@ -1,16 +1,24 @@
 #include "setup/upgrade.h"
 
 #include "common/merlow_service.h"
-#include "common/path_split.h"
 #include "common/query_service_config.h"
 #include "common/registry_string.h"
 #include "common/run_hidden.h"
 #include "common/system_command.h"
 #include "common/system_folder.h"
 #include "common/unique_handle.h"
+#include "setup/companion_stop.h"
 #include "setup/folders.h"
+#include "setup/image_path.h"
 #include "setup/install_error.h"
 
+namespace {
+
+// How long the upgrade waits for the previous companion to stop, counted
+// from the start of its uninstall script.
+constexpr DWORD kCompanionStopWaitMs = 30000;
+
+}  // namespace
 
 bool RemovePreviousCompanion()
 {
@@ -18,7 +26,7 @@ bool RemovePreviousCompanion()
     char folder[sizeof uninstall];
     if (!ReadRegistryString(HKEY_LOCAL_MACHINE, kProductUninstallKey, kProductUninstallValue,
                             uninstall, sizeof uninstall) ||
-        DriveAndDirectory(uninstall, folder, sizeof folder) != 0) {
+        CommandFolder(uninstall, folder, sizeof folder) != 0) {
         SetInstallError(kErrorUninstallString);
         return false;
     }
@@ -29,10 +37,15 @@ bool RemovePreviousCompanion()
         !GetSystemFolder(systemFolder, sizeof systemFolder) ||
         !InterpreterCommandLine(systemFolder, script, commandLine, sizeof commandLine))
         return false;
+    // Until the previous companion's process has ended its merlowsp.exe is
+    // in use: neither its deletion list nor the copy could replace it.
+    const unique_handle companion = OpenCompanionProcess();
+    const DWORD startMs = GetTickCount();
     unique_process process;
     if (!RunHidden(commandLine, folder, &process))
         return false;
     WaitForSingleObject(process.process(), 10000);
+    WaitForCompanionStop(companion, startMs, kCompanionStopWaitMs);
     return true;
 }
 

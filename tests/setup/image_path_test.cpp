@@ -52,6 +52,42 @@ TEST(ImagePathProgram, AProgramThatDoesNotFitGivesAnEmptyResult)
     EXPECT_EQ("<too long>", Program("C:\\m.exe", 8));
 }
 
+std::string Folder(const char* commandLine)
+{
+    char destination[260] = "untouched";
+    if (CommandFolder(commandLine, destination, sizeof destination) != 0) {
+        EXPECT_EQ('\0', destination[0]);
+        return "<too long>";
+    }
+    return destination;
+}
+
+TEST(CommandFolder, AQuotedUninstallStringGivesTheFolderInsideTheQuotes)
+{
+    EXPECT_EQ("C:\\Program Files (x86)\\Ombrix\\",
+              Folder("\"C:\\Program Files (x86)\\Ombrix\\unups.bat\""));
+    // Arguments after the closing quote may hold separators of their own.
+    EXPECT_EQ("C:\\Program Files (x86)\\Ombrix\\",
+              Folder("\"C:\\Program Files (x86)\\Ombrix\\unups.bat\" /log D:\\x\\y"));
+    // Unquoted, the value is split as it stands, arguments and all.
+    EXPECT_EQ("C:\\Ombrix\\", Folder("C:\\Ombrix\\unups.bat"));
+    EXPECT_EQ("C:\\Ombrix\\unups.bat /d\\", Folder("C:\\Ombrix\\unups.bat /d\\x"));
+    EXPECT_EQ("", Folder("\"unups.bat\""));
+    EXPECT_EQ("", Folder(""));
+    // ｵﾑ\表示ソフト\: trail bytes 5C are no separators inside the quotes either.
+    EXPECT_EQ("C:\\\xB5\xD1\\\x95\x5C\x8E\xA6\x83\x5C\\",
+              Folder("\"C:\\\xB5\xD1\\\x95\x5C\x8E\xA6\x83\x5C\\unups.bat\""));
+}
+
+TEST(CommandFolder, AFolderThatDoesNotFitGivesAnEmptyResult)
+{
+    char destination[12] = "untouched";
+    EXPECT_EQ(0, CommandFolder("\"C:\\Ombrix\\u.bat\"", destination, 11));
+    EXPECT_EQ(std::string("C:\\Ombrix\\"), destination);
+    EXPECT_EQ(-1, CommandFolder("\"C:\\Ombrix\\u.bat\"", destination, 10));
+    EXPECT_EQ('\0', destination[0]);
+}
+
 std::string Native(const char* value)
 {
     char text[260];

@@ -24,8 +24,11 @@ protected:
     void TearDown() override
     {
         for (const char* name : {"a.txt", ".hidden", "sub", "upsombxfile.bat"}) {
-            DeleteFileA(("pkgtest\\files\\" + std::string(name)).c_str());
-            DeleteFileA(("pkgtest\\target\\" + std::string(name)).c_str());
+            for (const char* folder : {"pkgtest\\files\\", "pkgtest\\target\\"}) {
+                const std::string path = folder + std::string(name);
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(path.c_str());
+            }
         }
         RemoveDirectoryA("pkgtest\\files\\sub");
         RemoveDirectoryA("pkgtest\\files");
@@ -83,5 +86,28 @@ TEST_F(PackageCopy, PatternThatCannotBeFormedIsAFailedCopy)
     ASSERT_EQ(kPathBuffer - 1, folder.size());
     EXPECT_FALSE(CopyPackageFiles(folder.c_str(), "pkgtest\\target\\", list_));
     EXPECT_EQ("", ReadBytes(list_));
+    EXPECT_EQ(0, GetInstallError());
+}
+
+TEST_F(PackageCopy, ReadOnlyPackageFilesGiveUsableCopies)
+{
+    // A package from a CD: every file read-only. The earlier copy that the
+    // upgrade replaces is read-only too.
+    WriteBytes("pkgtest\\files\\a.txt", "new\r\n");
+    ASSERT_TRUE(SetFileAttributesA("pkgtest\\files\\a.txt", FILE_ATTRIBUTE_READONLY));
+    WriteBytes("pkgtest\\target\\a.txt", "old\r\n");
+    ASSERT_TRUE(SetFileAttributesA("pkgtest\\target\\a.txt", FILE_ATTRIBUTE_READONLY));
+
+    ASSERT_TRUE(CopyPackageFiles("pkgtest\\files\\", "pkgtest\\target\\", list_));
+    EXPECT_EQ("new\r\n", ReadBytes("pkgtest\\target\\a.txt"));
+    EXPECT_EQ("del \"pkgtest\\target\\a.txt\"\r\n", ReadBytes(list_));
+    // The package itself is left as it was.
+    EXPECT_EQ(0u, GetFileAttributesA("pkgtest\\target\\a.txt") & FILE_ATTRIBUTE_READONLY);
+    EXPECT_NE(0u, GetFileAttributesA("pkgtest\\files\\a.txt") & FILE_ATTRIBUTE_READONLY);
+
+    // A second run (same package again) overwrites its own copy; the
+    // uninstall's plain delete removes it.
+    ASSERT_TRUE(CopyPackageFiles("pkgtest\\files\\", "pkgtest\\target\\", list_));
+    EXPECT_TRUE(DeleteFileA("pkgtest\\target\\a.txt"));
     EXPECT_EQ(0, GetInstallError());
 }

@@ -1,7 +1,8 @@
 """Installs where products really live: a folder with blanks, where a
 program planted at each blank-separated prefix of a path must never run,
 one with parentheses and an &, where neither that nor a cmd.exe or net.exe
-planted where a bare name is looked for must ever run, and a Merlow whose
+planted where a bare name is looked for must ever run, the whole life of
+the companion under "C:\\Program Files (x86)", and a Merlow whose
 ImagePath is in double quotes or REG_EXPAND_SZ."""
 
 import os
@@ -9,7 +10,8 @@ import shutil
 import unittest
 
 import harness
-from harness.facts import COMPLETED, MB_ICONINFORMATION, MERLOW_KEY, companion, moment, read_log
+from harness.facts import (COMPLETED, MB_ICONINFORMATION, MERLOW_KEY, UNINSTALL_KEY, companion,
+                           moment, read_log)
 from installer_case import InstallerCase
 
 RUNNING = 4
@@ -24,7 +26,7 @@ class FolderCase(InstallerCase):
     """Installer runs in product folders of other shapes than C:\\Ombrix."""
 
     folders = ("Ombrix Soft", "Ombrix.exe", "Program Files\\Ombrix", "Ombrix Soft (x86)", "Cwd",
-               PLANTED_LOG)
+               "Program Files (x86)\\Ombrix", "Program.exe", "Program Files.exe", PLANTED_LOG)
 
     def setUp(self):
         super().setUp()
@@ -172,6 +174,69 @@ class Blanks(FolderCase):
                 self.assertEqual(expected.decode("cp932"), s.service_config("MERLOWSP")["path"])
                 self.assertEqual(0, s.run(exe, "delete").rc)
                 s.forget_service("MERLOWSP")
+
+    def started(self, log, name):
+        return [what for _, what in log if what.startswith(name + " started")]
+
+    def test_d_a_whole_life_under_program_files_x86(self):
+        """Where 64-bit Windows puts a 32-bit product: install, start-up
+        work, upgrade and the product's uninstall, from a package on a CD
+        (read-only files), with the UninstallString in double quotes."""
+        s = self.s
+        self.lay_out(product="Program Files (x86)/Ombrix")
+        s.reg_set(UNINSTALL_KEY, "UninstallString", "sz",
+                  harness.hex_argument(b'"%s"' % self.win(self.product, "unups.bat")))
+        # The blank-separated prefixes of C:\Program Files (x86)\...
+        for planted in (s.drive_c("Program.exe"), s.drive_c("Program Files.exe")):
+            shutil.copy(harness.fixture_path("planted.exe"), planted)
+        children_log = self.start_up_files()
+
+        def install_from_cd(version):
+            self.package(companion(version))
+            for name in os.listdir(self.s_files):
+                s.tool("attrib", s.winpath(os.path.join(self.s_files, name)), "readonly")
+            self.assertBox(MB_ICONINFORMATION, COMPLETED, self.install())
+            self.assertCompanionRunning()
+            out = s.tool("version", harness.hex_argument(self.win(self.manager, "merlowsp.exe")))
+            self.assertIn("product=" + version, out.stdout.decode().splitlines())
+            self.assertEqual(self.companion_script(), self.read(self.product, "unmerlowsp.bat"))
+            self.assertEqual(self.hook_block() + self.product_lines,
+                             self.read(self.product, "unups.bat"))
+            for name in ("merlowsp.exe", "depsubst.dll"):
+                attributes = int(s.tool("attrib", s.winpath(os.path.join(self.manager, name)),
+                                        "get").stdout, 16)
+                self.assertEqual(0, attributes & 0x1, name)  # usable, not read-only
+
+        def wait_started(count):
+            # The companion's start ran startup.bat and the program of upsombx.conf.
+            self.assertTrue(harness.wait_until(
+                lambda: all(len(self.started(read_log(children_log), name)) == count
+                            for name in ("prog", "script")), 60), read_log(children_log))
+
+        install_from_cd("1.9.0.0")
+        wait_started(1)
+
+        # The upgrade stops and removes 1.9 through its own script, found
+        # through the quoted UninstallString, and waits for it to be gone
+        # before its merlowsp.exe is replaced.
+        install_from_cd("1.10.0.0")
+        wait_started(2)
+        self.assertEqual("2", s.service_config("Merlow")["start"])
+
+        # The product's uninstall script takes the companion away with it.
+        result = self.run_batch(b'call "%s"\r\n' % self.win(self.product, "unups.bat"))
+        self.assertEqual(0, result.rc, result)
+        self.assertTrue(s.wait_gone("merlowsp.exe", 60))
+        self.assertTrue(s.wait_unregistered("MERLOWSP"), "MERLOWSP is still registered")
+        s.forget_service("MERLOWSP")
+        self.assertEqual([], s.dependencies("Merlow"))
+        self.assertEqual(sorted(["merlow.exe", "console_child.exe", "upsombx.conf", "startup.bat",
+                                 "children.log"]),
+                         sorted(os.listdir(self.manager)))
+        self.assertEqual(sorted(["Merlow", "unups.bat", "product-ran.txt"]),
+                         sorted(os.listdir(self.product)))
+        self.assertFalse(os.path.exists(s.drive_c(PLANTED_LOG)),
+                         self.read(s.drive_c(PLANTED_LOG)))
 
 
 class ImagePaths(FolderCase):

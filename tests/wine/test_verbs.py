@@ -140,8 +140,9 @@ class Verbs(unittest.TestCase):
         s.set_dependencies("Merlow", ["Alpha"])
         result = s.run(exe, "setup")
         self.assertEqual((1, cp932("SCMを開けません\n")), (result.rc, result.stdout))
-        # Dependency and event source come before the SCM is opened.
-        self.assertEqual(["Alpha", "MERLOWSP"], s.dependencies("Merlow"))
+        # Dependency and event source come before the SCM is opened; with
+        # no MERLOWSP created the dependency this run added is taken back.
+        self.assertEqual(["Alpha"], s.dependencies("Merlow"))
         self.assertEqual((2, cp932(exe_win) + b"\0"), s.reg_get(SOURCE_KEY, "EventMessageFile"))
         self.assertEqual((4, b"\x07\0\0\0"), s.reg_get(SOURCE_KEY, "TypesSupported"))
         self.assertIsNone(s.service_state("MERLOWSP"))
@@ -177,6 +178,18 @@ class Verbs(unittest.TestCase):
             self.assertEqual((3, cp932("サービスを削除できません\n")), (result.rc, result.stdout))
             self.assertEqual(["Alpha"], s.dependencies("Merlow"))
             self.assertFalse(s.reg_key_exists(SOURCE_KEY))
+
+            # "setup" cannot create the service while the old one is marked
+            # for deletion: Merlow's list stays as it was before the run,
+            # whether or not it held MERLOWSP already.
+            for before in (["Alpha"], ["MERLOWSP", "Alpha"], []):
+                with self.subTest(before=before):
+                    s.set_dependencies("Merlow", before)
+                    result = self.verb("setup")
+                    self.assertEqual((2, cp932("登録エラー\n")), (result.rc, result.stdout))
+                    self.assertEqual(before, s.dependencies("Merlow"))
+                    self.assertEqual(1, s.service_state("MERLOWSP"))
+            s.reg_delete_tree(SOURCE_KEY)
         finally:
             holder.stdin.close()
             holder.wait(30)
