@@ -92,7 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         now = Clamp(static_cast<std::int64_t>(target.startTime) + 1 +
                     static_cast<std::uint32_t>(raw) % (1u << 20));
     }
-    const int made = before.FindRestoreBasis(now, correction);
+    // A clock before 1970 corrects nothing.
+    const int made = now >= 0 ? before.FindRestoreBasis(now, correction) : 0;
 
     reports = 0;
     FUZZ_CHECK(AdjustScheduleFile(path, now, correction, CountReport) == made);
