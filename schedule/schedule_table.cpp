@@ -111,6 +111,13 @@ int ScheduleTable::ParseLine(const char* line, ScheduleRecord* record)
     return result;
 }
 
+const char* ScheduleTable::KeptStamp(const ScheduleRecord& record) const
+{
+    return record.keptStamp > 0 && static_cast<std::size_t>(record.keptStamp) <= stamps_.size
+               ? stamps_.bytes.get() + record.keptStamp - 1
+               : nullptr;
+}
+
 namespace {
 
 // Whether the file holds a 0x1A byte, where reading in text mode ends it
@@ -242,11 +249,7 @@ bool ScheduleTable::WriteAll(std::FILE* stream)
                 return false;
             pendingDue = false;
         }
-        const char* field19 =
-            record->keptStamp > 0 && static_cast<std::size_t>(record->keptStamp) <= stamps_.size
-                ? stamps_.bytes.get() + record->keptStamp - 1
-                : nullptr;
-        FormatScheduleLine(line, *record, record->startTime, field19);
+        FormatScheduleLine(line, *record, record->startTime, KeptStamp(*record));
         if (std::fputs(line, stream) < 0)
             return false;
         const std::int32_t next = record->nextIndex;

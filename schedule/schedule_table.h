@@ -30,6 +30,9 @@ public:
     // that must be kept as text is longer than kKeptStampMax or finds no
     // memory.
     int ParseLine(const char* line, ScheduleRecord* record);
+    // Field 19 of a record as its line had it, when ParseLine kept it as
+    // text; nullptr otherwise.
+    const char* KeptStamp(const ScheduleRecord& record) const;
 
     // Reads the file. 1 when every line was taken in, either as a record
     // or, from the first line that cannot be one (an empty line, one too
