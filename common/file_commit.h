@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 // The two steps that make a rewrite of a file that must never be lost safe:
@@ -23,3 +25,32 @@ int MoveOver(const char* source, const char* target);
 // one, made with the folder's defaults. 1 or 0; after a 0 target is as it
 // was (a volume that keeps no security is not a failure).
 int MoveOverKeeping(const char* source, const char* target);
+
+// What a file was when it was read: its size, its last write time and a
+// hash (FNV-1a) of its bytes, so that a rewrite can tell whether anybody
+// wrote to it since.
+struct FileIdentity {
+    std::uint64_t size = 0;
+    std::uint64_t writeTime = 0;
+    std::uint64_t hash = 14695981039346656037ull;
+};
+
+inline void AddToIdentity(FileIdentity* identity, const char* bytes, std::size_t length)
+{
+    std::uint64_t hash = identity->hash;
+    for (std::size_t k = 0; k < length; ++k)
+        hash = (hash ^ static_cast<unsigned char>(bytes[k])) * 1099511628211ull;
+    identity->hash = hash;
+    identity->size += length;
+}
+
+// The last write time of an open stream's file, in the system's units; 0
+// when it cannot be had.
+std::uint64_t StreamWriteTime(std::FILE* stream);
+
+// MoveOverKeeping, but only while target is still the file read: same
+// size, last write time and bytes as identity. The check reads target
+// through a handle that keeps writers out, held up to the move itself. 1
+// moved; 0 failed; -1 target changed, is gone or is being written (nothing
+// moved, both as they were).
+int MoveOverIfUnchanged(const char* source, const char* target, const FileIdentity& identity);

@@ -33,11 +33,15 @@ int MoveOver(const char* source, const char* target)
     return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 1 : 0;
 }
 
-int MoveOverKeeping(const char* source, const char* target)
+namespace {
+
+// Gives source the attributes and security descriptor of target. 1, 0 on
+// failure, -1 when target is gone.
+int TakeOverLook(const char* source, const char* target)
 {
     const DWORD attributes = GetFileAttributesA(target);
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return MoveOver(source, target);
+        return -1;
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
         return 0;
 
@@ -63,7 +67,73 @@ int MoveOverKeeping(const char* source, const char* target)
     const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                      FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
                                      FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY);
-    if (!SetFileAttributesA(source, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL))
-        return 0;
+    return SetFileAttributesA(source, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL) ? 1 : 0;
+}
+
+std::uint64_t Ticks(const FILETIME& time)
+{
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+bool StillTheFileRead(HANDLE file, const FileIdentity& identity)
+{
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (!GetFileInformationByHandle(file, &information))
+        return false;
+    const std::uint64_t size =
+        (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    if (size != identity.size || Ticks(information.ftLastWriteTime) != identity.writeTime)
+        return false;
+    FileIdentity now;
+    char chunk[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr))
+            return false;
+        if (got == 0)
+            break;
+        AddToIdentity(&now, chunk, got);
+    }
+    return now.size == identity.size && now.hash == identity.hash;
+}
+
+}  // namespace
+
+int MoveOverKeeping(const char* source, const char* target)
+{
+    // A target that is gone leaves nothing to keep.
+    return TakeOverLook(source, target) != 0 ? MoveOver(source, target) : 0;
+}
+
+std::uint64_t StreamWriteTime(std::FILE* stream)
+{
+    FILETIME written = {};
+    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    return file != INVALID_HANDLE_VALUE && GetFileTime(file, nullptr, nullptr, &written)
+               ? Ticks(written)
+               : 0;
+}
+
+int MoveOverIfUnchanged(const char* source, const char* target, const FileIdentity& identity)
+{
+    // The slow part before writers are held off.
+    const int taken = TakeOverLook(source, target);
+    if (taken != 1)
+        return taken;
+    // Without write sharing, no writer gets in from here to the check's
+    // end; one that has the file open already makes the open fail. Windows
+    // replaces no file that is open, so the hold ends just before the move.
+    unique_handle file(CreateFileA(target, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) {
+        const DWORD error = GetLastError();
+        return error == ERROR_SHARING_VIOLATION || error == ERROR_FILE_NOT_FOUND ||
+                       error == ERROR_PATH_NOT_FOUND
+                   ? -1
+                   : 0;
+    }
+    if (!StillTheFileRead(file.get(), identity))
+        return -1;
+    file.reset();
     return MoveOver(source, target);
 }

@@ -14,8 +14,10 @@ void AdjustSchedule(ScheduleAddedReporter reportScheduleAdded);
 
 // What AdjustSchedule does, given its inputs: the schedule file's path,
 // the current time and the correction in seconds. reportScheduleAdded is
-// called once an entry is made, before the file is rewritten. 1 when an
+// called once an entry is made, before the file is rewritten. When the
+// file changes between its read and its rewrite, it is read and corrected
+// again, up to three times in all, and otherwise left as it is. 1 when an
 // entry was made (the rewrite may still have failed), else 0; the file is
-// then untouched.
-int AdjustScheduleFile(const char* path, std::int32_t now, std::int32_t correction,
+// then untouched, as it is when now does not fit the file's 32-bit times.
+int AdjustScheduleFile(const char* path, std::int64_t now, std::int32_t correction,
                        ScheduleAddedReporter reportScheduleAdded);

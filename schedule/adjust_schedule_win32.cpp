@@ -27,6 +27,6 @@ void AdjustSchedule(ScheduleAddedReporter reportScheduleAdded)
     char path[MAX_PATH];
     if (!ScheduleFilePath(path))
         return;
-    const std::int32_t now = static_cast<std::int32_t>(std::time(nullptr));
-    AdjustScheduleFile(path, now, ReadCorrection(), reportScheduleAdded);
+    AdjustScheduleFile(path, static_cast<std::int64_t>(std::time(nullptr)), ReadCorrection(),
+                       reportScheduleAdded);
 }

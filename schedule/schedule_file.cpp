@@ -194,7 +194,7 @@ const char* NextField(const char* text, char delimiter, char* output, std::size_
 }
 
 void FormatScheduleLine(char (&output)[kScheduleLineSize], const ScheduleRecord& record,
-                        std::int32_t time)
+                        std::int32_t time, const char* field19)
 {
     const std::int32_t numbers[] = {
         record.madeTime,  record.madeTm[0], record.madeTm[1], record.madeTm[2], record.madeTm[3],
@@ -203,7 +203,7 @@ void FormatScheduleLine(char (&output)[kScheduleLineSize], const ScheduleRecord&
         record.number16,  record.number17,
     };
     // 17 numbers of up to 11 characters, an action of up to 127 and a
-    // timestamp stay far below the 1024 of the buffer.
+    // timestamp or a kept field 19 stay below the 1024 of the buffer.
     char* out = output;
     for (std::int32_t number : numbers) {
         out = PutNumber(out, number);
@@ -216,7 +216,14 @@ void FormatScheduleLine(char (&output)[kScheduleLineSize], const ScheduleRecord&
     std::memcpy(out, record.action, action);
     out += action;
     *out++ = ';';
-    if (record.stamp[0] != '\0' && record.stampTime == time)
+    if (field19 != nullptr) {
+        const void* kept = std::memchr(field19, '\0', kKeptStampMax + 1);
+        const std::size_t length = kept != nullptr ? static_cast<std::size_t>(
+                                                         static_cast<const char*>(kept) - field19)
+                                                   : kKeptStampMax;
+        std::memcpy(out, field19, length);
+        out[length] = '\0';
+    } else if (record.stamp[0] != '\0' && record.stampTime == time)
         std::memcpy(out, record.stamp, sizeof record.stamp);
     else
         FormatTimestamp(out, kTimestampSize, time);

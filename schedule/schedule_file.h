@@ -67,6 +67,11 @@ int ReadScheduleLine(LineReader& reader, char* buffer, int size, int* length);
 // character that ended it. nullptr when the field does not fit in output.
 const char* NextField(const char* text, char delimiter, char* output, std::size_t size);
 
-// The line of a record, newline included, with time as field 19.
+// The line of a record, newline included, with time as field 19, or the
+// text field19 when given (at most kKeptStampMax characters).
 void FormatScheduleLine(char (&output)[kScheduleLineSize], const ScheduleRecord& record,
-                        std::int32_t time);
+                        std::int32_t time, const char* field19 = nullptr);
+
+// The longest field 19 carried as text: what always fits in a line of
+// kScheduleLineSize beside 17 numbers of 11 characters and a full action.
+inline constexpr std::size_t kKeptStampMax = 512;

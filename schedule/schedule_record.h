@@ -26,6 +26,11 @@ struct ScheduleRecord {
     // a line when the record is written back unchanged; empty for none.
     char stamp[20];
     std::int32_t stampTime;
+    // Field 19 as the file had it, when the runtime gives no timestamp
+    // for it (not one, or outside 1970 to 2038): 1 + where the text starts
+    // among the table's kept texts, 0 for none. Such a field is written
+    // back as it came.
+    std::int32_t keptStamp;
 };
 
 inline constexpr int kActionMax = 127;

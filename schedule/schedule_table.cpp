@@ -94,6 +94,16 @@ int ScheduleTable::ParseLine(const char* line, ScheduleRecord* record)
         } else if (k == kNumbers + 1) {
             record->startTime = ParseTimestamp(rest, record->stamp);
             record->stampTime = record->startTime;
+            // Written back from the value, the field would come out empty.
+            if (record->stamp[0] == '\0') {
+                const std::size_t length = static_cast<std::size_t>(end - rest);
+                if (length > kKeptStampMax || stamps_.size >= INT32_MAX - kKeptStampMax)
+                    return -1;
+                const std::size_t at = stamps_.size;
+                if (!stamps_.Add(rest, length) || !stamps_.Add("", 1))
+                    return -1;
+                record->keptStamp = static_cast<std::int32_t>(at) + 1;
+            }
             result = 1;
         }
         rest = *end == ';' ? end + 1 : end;
@@ -101,20 +111,31 @@ int ScheduleTable::ParseLine(const char* line, ScheduleRecord* record)
     return result;
 }
 
+const char* ScheduleTable::KeptStamp(const ScheduleRecord& record) const
+{
+    return record.keptStamp > 0 && static_cast<std::size_t>(record.keptStamp) <= stamps_.size
+               ? stamps_.bytes.get() + record.keptStamp - 1
+               : nullptr;
+}
+
 namespace {
 
 // Whether the file holds a 0x1A byte, where reading in text mode ends it
-// for the Windows runtime. 1 or 0; -1 when it cannot be read.
-int HoldsEndOfFileMark(const char* path)
+// for the Windows runtime, and what the file is. 1 or 0; -1 when it cannot
+// be read. The time is taken first: a write during the read changes it.
+int HoldsEndOfFileMark(const char* path, FileIdentity* identity)
 {
     unique_file file(std::fopen(path, "rb"));
     if (!file)
         return -1;
+    identity->writeTime = StreamWriteTime(file.get());
+    bool found = false;
     char chunk[16384];
-    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;)
-        if (std::memchr(chunk, 0x1A, got) != nullptr)
-            return 1;
-    return std::ferror(file.get()) ? -1 : 0;
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) {
+        found = found || std::memchr(chunk, 0x1A, got) != nullptr;
+        AddToIdentity(identity, chunk, got);
+    }
+    return std::ferror(file.get()) ? -1 : found ? 1 : 0;
 }
 
 }  // namespace
@@ -127,10 +148,14 @@ int ScheduleTable::Load(const char* path)
     if (!file)
         return 0;
     // What follows a 0x1A would never be read, and so lost in the rewrite.
-    if (HoldsEndOfFileMark(path) != 0) {
+    // Read before the lines are, so that a write in between shows as a
+    // change when the file is replaced.
+    identity_ = FileIdentity();
+    if (HoldsEndOfFileMark(path, &identity_) != 0) {
         loadedInPart_ = true;
         return 0;
     }
+    identified_ = true;
     LineReader reader(file.get());
     char line[kScheduleLineRead];
     int length = 0;
@@ -167,34 +192,40 @@ int ScheduleTable::Load(const char* path)
     return 1;
 }
 
+bool ScheduleTable::Kept::Add(const char* more, std::size_t length)
+{
+    if (length == 0)
+        return true;
+    if (size + length > capacity) {
+        std::size_t wanted = capacity > 0 ? capacity : kUnreadStart;
+        while (wanted < size + length) {
+            if (wanted > SIZE_MAX / 2)
+                return false;
+            wanted *= 2;
+        }
+        char* grown = static_cast<char*>(std::realloc(bytes.get(), wanted));
+        if (grown == nullptr)
+            return false;
+        bytes.release();
+        bytes.reset(grown);
+        capacity = wanted;
+    }
+    std::memcpy(bytes.get() + size, more, length);
+    size += length;
+    return true;
+}
+
 bool ScheduleTable::KeepUnread(LineReader& reader, const char* start, std::size_t startLength)
 {
-    const char* bytes = start;
-    std::size_t size = startLength;
+    if (!unread_.Add(start, startLength))
+        return false;
     char chunk[4096];
     for (;;) {
-        if (size > 0) {
-            if (unreadSize_ + size > unreadCapacity_) {
-                std::size_t wanted = unreadCapacity_ > 0 ? unreadCapacity_ : kUnreadStart;
-                while (wanted < unreadSize_ + size) {
-                    if (wanted > SIZE_MAX / 2)
-                        return false;
-                    wanted *= 2;
-                }
-                char* grown = static_cast<char*>(std::realloc(unread_.get(), wanted));
-                if (grown == nullptr)
-                    return false;
-                unread_.release();
-                unread_.reset(grown);
-                unreadCapacity_ = wanted;
-            }
-            std::memcpy(unread_.get() + unreadSize_, bytes, size);
-            unreadSize_ += size;
-        }
-        size = static_cast<std::size_t>(reader.Read(chunk, sizeof chunk));
+        const std::size_t size = static_cast<std::size_t>(reader.Read(chunk, sizeof chunk));
         if (size == 0)
             return !reader.Failed();
-        bytes = chunk;
+        if (!unread_.Add(chunk, size))
+            return false;
     }
 }
 
@@ -218,7 +249,7 @@ bool ScheduleTable::WriteAll(std::FILE* stream)
                 return false;
             pendingDue = false;
         }
-        FormatScheduleLine(line, *record, record->startTime);
+        FormatScheduleLine(line, *record, record->startTime, KeptStamp(*record));
         if (std::fputs(line, stream) < 0)
             return false;
         const std::int32_t next = record->nextIndex;
@@ -226,7 +257,8 @@ bool ScheduleTable::WriteAll(std::FILE* stream)
     }
     if (pendingDue && !WritePending(stream, pending))
         return false;
-    return unreadSize_ == 0 || std::fwrite(unread_.get(), 1, unreadSize_, stream) == unreadSize_;
+    return unread_.size == 0 ||
+           std::fwrite(unread_.bytes.get(), 1, unread_.size, stream) == unread_.size;
 }
 
 int ScheduleTable::Save(const char* path)
@@ -259,10 +291,12 @@ int ScheduleTable::Save(const char* path)
     written = CommitStream(stream.get()) && written;
     written = stream.close() && written;
     // Replaced by a rename, the file would get the new one's attributes
-    // and security, the folder's defaults, instead of its own.
-    if (!written || !MoveOverKeeping(fresh.get(), path)) {
+    // and security, the folder's defaults, instead of its own. Whatever
+    // was written to the file since Load read it must not be replaced.
+    const int moved = !written                ? 0
+                      : identified_           ? MoveOverIfUnchanged(fresh.get(), path, identity_)
+                      : MoveOverKeeping(fresh.get(), path);
+    if (moved != 1)
         std::remove(fresh.get());
-        return 0;
-    }
-    return 1;
+    return moved;
 }

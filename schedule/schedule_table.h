@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/file_commit.h"
 #include "schedule/schedule_file.h"
 #include "schedule/schedule_record.h"
 
@@ -25,8 +26,13 @@ public:
     // The first record in file order; nullptr when the table is empty.
     ScheduleRecord* First();
     // Fills a zeroed record from a line. 1 when field 19 was reached, else
-    // 0; -1 when the action is longer than a record holds.
+    // 0; -1 when the action is longer than a record holds, or a field 19
+    // that must be kept as text is longer than kKeptStampMax or finds no
+    // memory.
     int ParseLine(const char* line, ScheduleRecord* record);
+    // Field 19 of a record as its line had it, when ParseLine kept it as
+    // text; nullptr otherwise.
+    const char* KeptStamp(const ScheduleRecord& record) const;
 
     // Reads the file. 1 when every line was taken in, either as a record
     // or, from the first line that cannot be one (an empty line, one too
@@ -42,7 +48,10 @@ public:
     // a new file beside it (the path with ".new", or with its last character
     // made "~" where that would exceed MAX_PATH) that replaces the old one,
     // keeping its attributes and security, only once all of them reached
-    // the disk. 1 or 0; after a 0 the old file is as it was.
+    // the disk, and only while the old one is still the file Load read
+    // (its size, last write time and bytes). 1; 0 on failure, -1 when the
+    // file changed since it was read: after either the old file is as it
+    // was.
     int Save(const char* path);
 
     // The restore-time correction (restore_correction.cpp). Times are
@@ -69,14 +78,25 @@ public:
     std::uint32_t maxSerial2;
 
 private:
+    // Bytes kept as the file had them.
+    struct Kept {
+        std::unique_ptr<char, FreeMemory> bytes;
+        std::size_t size = 0;
+        std::size_t capacity = 0;
+        bool Add(const char* more, std::size_t length);
+    };
+
     bool KeepUnread(LineReader& reader, const char* start, std::size_t startLength);
     bool WriteAll(std::FILE* stream);
 
-    // What the records did not take in, kept as the file had it.
-    std::unique_ptr<char, FreeMemory> unread_;
-    std::size_t unreadSize_ = 0;
-    std::size_t unreadCapacity_ = 0;
+    // What the records did not take in.
+    Kept unread_;
+    // Fields 19 the runtime gives no timestamp for, each NUL-terminated.
+    Kept stamps_;
     bool loadedInPart_ = false;
+    // What the file was when Load read it; Save replaces only that file.
+    FileIdentity identity_;
+    bool identified_ = false;
 };
 
 inline constexpr std::int32_t kInitialCapacity = 200;

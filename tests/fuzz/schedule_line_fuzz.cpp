@@ -11,9 +11,10 @@
 
 namespace {
 
-// The text between the 17th and 18th ";", and whether a non-empty text
-// follows the 18th.
-void ActionAndStamp(const std::string& line, std::string* action, bool* stamped)
+// The text between the 17th and 18th ";", whether a non-empty text
+// follows the 18th, and the text up to the 19th.
+void ActionAndStamp(const std::string& line, std::string* action, bool* stamped,
+                    std::string* field19)
 {
     std::size_t at = 0;
     for (int k = 0; k < 17 && at != std::string::npos; ++k) {
@@ -23,11 +24,14 @@ void ActionAndStamp(const std::string& line, std::string* action, bool* stamped)
     }
     *action = "";
     *stamped = false;
+    *field19 = "";
     if (at == std::string::npos)
         return;
     const std::size_t end = line.find(';', at);
     *action = line.substr(at, end == std::string::npos ? std::string::npos : end - at);
     *stamped = end != std::string::npos && end + 1 < line.size();
+    if (*stamped)
+        *field19 = line.substr(end + 1, line.find(';', end + 1) - end - 1);
 }
 
 }  // namespace
@@ -48,16 +52,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (line.size() > kScheduleLineRead - 1)
         line.resize(kScheduleLineRead - 1);
 
-    static ScheduleTable table;
+    ScheduleTable table;
     ScheduleRecord record = {};
     const int parsed = table.ParseLine(line.c_str(), &record);
     std::string action;
     bool stamped = false;
-    ActionAndStamp(line, &action, &stamped);
+    std::string field19;
+    ActionAndStamp(line, &action, &stamped, &field19);
     if (parsed < 0) {
-        FUZZ_CHECK(action.size() > kActionMax);
+        FUZZ_CHECK(action.size() > kActionMax || field19.size() > kKeptStampMax);
         return 0;
     }
+    // A field 19 without a timestamp is kept as it came.
+    const char* kept = table.KeptStamp(record);
+    FUZZ_CHECK((kept != nullptr) == (stamped && record.stamp[0] == '\0'));
+    if (kept != nullptr)
+        FUZZ_CHECK(field19 == kept);
     FUZZ_CHECK(parsed == (stamped ? 1 : 0));
     FUZZ_CHECK(action == record.action);
 
@@ -68,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                FormatTimestamp(stamp, sizeof stamp, record.startTime)) == 0);
 
     char written[kScheduleLineSize];
-    FormatScheduleLine(written, record, record.startTime);
+    FormatScheduleLine(written, record, record.startTime, kept);
     const std::string text = written;
     FUZZ_CHECK(text.size() <= kScheduleLineRead - 1);
     FUZZ_CHECK(text.find('\n') == text.size() - 1);
@@ -78,10 +88,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(separators == 18);
 
     ScheduleRecord again = {};
-    FUZZ_CHECK(table.ParseLine(text.substr(0, text.size() - 1).c_str(), &again) == 1);
+    // A field 19 kept empty ends the line, where it is no field.
+    const bool emptied = kept != nullptr && *kept == '\0';
+    FUZZ_CHECK(table.ParseLine(text.substr(0, text.size() - 1).c_str(), &again) == (emptied ? 0 : 1));
+    if (emptied)
+        record.startTime = 0;
     FUZZ_CHECK(SameFields(record, again));
+    // Read back as an 18-field line, that one gets a field 19.
     char rewritten[kScheduleLineSize];
-    FormatScheduleLine(rewritten, again, again.startTime);
-    FUZZ_CHECK(text == rewritten);
+    FormatScheduleLine(rewritten, again, again.startTime, table.KeptStamp(again));
+    FUZZ_CHECK(emptied || text == rewritten);
     return 0;
 }

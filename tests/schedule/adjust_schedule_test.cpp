@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #ifdef _WIN32
@@ -29,6 +30,16 @@ void RecordReport()
 {
     ++reports;
     fileAtReport = ReadBytes(kPath);
+}
+
+// The UPS manager's line, appended between the read and the rewrite.
+const char kAppended[] = "1015399000;0;0;7;6;2;102;3;64;0;20;20;0;1;0;0;0;300;06.03.2002_07:16:40";
+
+void AppendAtReport()
+{
+    RecordReport();
+    if (reports == 1)
+        WriteBytes(kPath, fileAtReport + TextLines({kAppended}));
 }
 
 class AdjustScheduleTest : public ::testing::Test {
@@ -95,6 +106,31 @@ TEST_F(AdjustScheduleTest, AFileWithACtrlZByteIsNeverRewritten)
     const std::string before = TextLines({kBasis}) + "\x1A" + TextLines({kLater});
     WriteBytes(kPath, before);
     EXPECT_EQ(0, AdjustScheduleFile(kPath, kNow, 0, RecordReport));
+    EXPECT_EQ(0, reports);
+    EXPECT_EQ(before, ReadBytes(kPath));
+}
+
+TEST_F(AdjustScheduleTest, ALineWrittenBeforeTheRewriteIsCorrectedWithTheRest)
+{
+    WriteBytes(kPath, TextLines({kBasis, kLater}));
+    EXPECT_EQ(1, AdjustScheduleFile(kPath, kNow, 60 + 120, AppendAtReport));
+    EXPECT_EQ(1, reports);
+    EXPECT_EQ(TextLines({kDoneBasis,
+                         "1015398000;0;0;7;6;2;102;3;64;0;21;21;33;1;1015398000;300;1;107,57;"
+                         "06.03.2002_07:00:00",
+                         kLater, kAppended}),
+              ReadBytes(kPath));
+    EXPECT_EQ("<missing>", ReadBytes((std::string(kPath) + ".new").c_str()));
+}
+
+TEST_F(AdjustScheduleTest, AClockOutsideThirtyTwoBitsCorrectsNothing)
+{
+    const std::string before = TextLines({kBasis, kLater});
+    WriteBytes(kPath, before);
+    // The first wraps round to the worked example's moment.
+    for (std::int64_t now : {std::int64_t{kNow} + (std::int64_t{1} << 32), std::int64_t{INT32_MAX} + 1,
+                             std::int64_t{-1}})
+        EXPECT_EQ(0, AdjustScheduleFile(kPath, now, 0, RecordReport)) << now;
     EXPECT_EQ(0, reports);
     EXPECT_EQ(before, ReadBytes(kPath));
 }

@@ -205,6 +205,27 @@ TEST_F(ScheduleTableTest, LinesTheTableCannotHoldAreKeptAsTheyCame)
     EXPECT_EQ(3, loaded);
 }
 
+TEST_F(ScheduleTableTest, AFieldNineteenWithoutATimestampIsWrittenBackAsItCame)
+{
+    // Past 2038, before 1970, no timestamp at all, empty before a 20th
+    // field, and the longest text a record carries.
+    const std::string odd[] = {
+        Line(1, 1, 1, "107,60", "15.03.2039_10:00:00"), Line(2, 1, 1, "a", "31.12.1969_12:00:00"),
+        Line(3, 1, 1, "b", "not a time"), Line(4, 1, 1, "c", "") + ";20th",
+        Line(5, 1, 1, "d", "") + std::string(kKeptStampMax, 'x'),
+    };
+    const std::string a = Line(6, 1, 1, "a", kT100);
+    const std::string b = Line(7, 1, 1, "b", kT300);
+    int loaded = 0;
+    EXPECT_EQ(TextLines({odd[0], odd[1], odd[2], Line(4, 1, 1, "c", ""), a, odd[4], Pending(kT200), b}),
+              LoadAndSave({odd[0], odd[1], odd[2], odd[3], a, odd[4], b}, 200, &loaded));
+    EXPECT_EQ(7, loaded);
+    // Longer than a record carries: the line and the rest stay as text.
+    const std::string longer = Line(5, 1, 1, "d", "") + std::string(kKeptStampMax + 1, 'x');
+    EXPECT_EQ(TextLines({a, Pending(kT200), longer, b}), LoadAndSave({a, longer, b}, 200, &loaded));
+    EXPECT_EQ(1, loaded);
+}
+
 TEST_F(ScheduleTableTest, AFailedRewriteLeavesTheFileAsItWas)
 {
     const std::string before = TextLines({Line(1, 1, 1, "a", kT100)});

@@ -5,12 +5,14 @@ of AdjustSchedule from a folder that holds upstrm.dat and merlowsp.ini; the
 folder's name has a character whose second byte in code page 932 is the
 backslash. The registry values under Merlow's Parameters key and the ini
 file change the new entry; the event comes before the rewrite; without a
-basis, or when the rewrite fails, the file keeps every byte.
+basis, or when the rewrite fails, the file keeps every byte; a line the
+UPS manager appends while the rewrite is under way survives it.
 """
 
 import os
 import re
 import shutil
+import subprocess
 import time
 import unittest
 
@@ -155,6 +157,40 @@ class ScheduleCorrection(unittest.TestCase):
         self.assertEqual(data, self.read())
         self.assertEqual([(4, SCHEDULE_EVENT, ["MERLOWSP"])], event_reports(trace))
 
+
+    def test_a_line_appended_during_the_rewrite_survives_it(self):
+        """The stand-in UPS manager appends a line as soon as the new file
+        appears, while 100,000 records are being written: the companion
+        corrects the file with that line, and reports once."""
+        self.parameters()
+        zone = "UTC"
+        now = int(time.time())
+        lines = [record(now - 7200, zone, k, 0, 1, "200") for k in range(1, 100000)]
+        lines.append(record(now - 600, zone, 100000, 1, 1, "107,60"))
+        self.write("upstrm.dat", crlf(lines))
+        appended = record(now + 3600, zone, 200000, 0, 1, "300")
+        writer = self.session.spawn(
+            ["wine", harness.fixture_path("harness_tool.exe"), "appendwhen",
+             harness.hex_argument(self.session.winpath(self.path("upstrm.dat.new")).encode("cp932")),
+             harness.hex_argument(self.session.winpath(self.path("upstrm.dat")).encode("cp932")),
+             appended],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.assertEqual(b"watching\n", writer.stdout.readline())
+        trace, before, after = self.adjust(zone)
+        out, err = writer.communicate(timeout=120)
+        self.assertEqual(0, writer.returncode, err)
+        self.assertRegex(out, rb"\Aappended [0-9]+\n\Z")
+
+        got = self.read().decode("cp932").split("\r\n")
+        self.assertEqual("", got.pop())
+        t = int(got[-2].split(";")[0])
+        self.assertTrue(before <= t <= after, (before, t, after))
+        lines[-1] = record(now - 600, zone, 100000, 1, 19, "107,60")
+        minutes = 60 - (t - (now - 600) + 60) // 60
+        self.assertEqual(lines + [new_entry(t, zone, 200001, 200001, minutes), appended], got)
+        self.assertEqual([(4, SCHEDULE_EVENT, ["MERLOWSP"])], event_reports(trace))
+        self.assertLess(trace.index("ReportEventW"), trace.index('upstrm.dat.new"'))
+        self.assertFalse(os.path.exists(self.path("upstrm.dat.new")))
 
     def test_ups_device_without_a_down_delay_gives_no_correction(self):
         """Both registry values are needed: with UpsDownDelay missing the
