@@ -23,3 +23,9 @@ int MoveOver(const char* source, const char* target);
 // one, made with the folder's defaults. 1 or 0; after a 0 target is as it
 // was (a volume that keeps no security is not a failure).
 int MoveOverKeeping(const char* source, const char* target);
+
+// The error of the last failed system call on this thread (GetLastError
+// on Windows, errno elsewhere), so that a caller can report why a rewrite
+// failed after the cleanup that followed it.
+unsigned long LastSystemError();
+void SetLastSystemError(unsigned long error);

@@ -1,5 +1,7 @@
 #include "common/file_commit.h"
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,4 +31,14 @@ int MoveOverKeeping(const char* source, const char* target)
     if (stat(target, &status) == 0 && chmod(source, status.st_mode & 07777) != 0)
         return 0;
     return MoveOver(source, target);
+}
+
+unsigned long LastSystemError()
+{
+    return static_cast<unsigned long>(errno);
+}
+
+void SetLastSystemError(unsigned long error)
+{
+    errno = static_cast<int>(error);
 }

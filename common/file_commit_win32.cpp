@@ -26,8 +26,10 @@ int MoveOver(const char* source, const char* target)
     // NTFS refuses to replace one anyway; other file systems and network
     // redirectors need not, so it is asked here.
     const DWORD attributes = GetFileAttributesA(target);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);  // what NTFS answers
         return 0;
+    }
     // The runtime's rename refuses an existing target; this replaces it
     // and returns only once the move is on the disk.
     return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 1 : 0;
@@ -38,8 +40,10 @@ int MoveOverKeeping(const char* source, const char* target)
     const DWORD attributes = GetFileAttributesA(target);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return MoveOver(source, target);
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return 0;
+    }
 
     const SECURITY_INFORMATION what =
         OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
@@ -66,4 +70,14 @@ int MoveOverKeeping(const char* source, const char* target)
     if (!SetFileAttributesA(source, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL))
         return 0;
     return MoveOver(source, target);
+}
+
+unsigned long LastSystemError()
+{
+    return GetLastError();
+}
+
+void SetLastSystemError(unsigned long error)
+{
+    SetLastError(static_cast<DWORD>(error));
 }

@@ -1,9 +1,11 @@
 #include "schedule/adjust_schedule.h"
 
+#include "common/file_commit.h"
 #include "schedule/schedule_table.h"
 
 int AdjustScheduleFile(const char* path, std::int32_t now, std::int32_t correction,
-                       ScheduleAddedReporter reportScheduleAdded)
+                       ScheduleAddedReporter reportScheduleAdded,
+                       ScheduleNotSavedReporter reportNotSaved)
 {
     ScheduleTable table;
     // A table loaded only in part would lose the rest in the rewrite.
@@ -12,6 +14,9 @@ int AdjustScheduleFile(const char* path, std::int32_t now, std::int32_t correcti
     if (table.FindRestoreBasis(now, correction) != 1)
         return 0;
     reportScheduleAdded();
-    table.Save(path);
+    if (!table.Save(path)) {
+        const unsigned long error = LastSystemError();
+        reportNotSaved(path, error);
+    }
     return 1;
 }

@@ -22,11 +22,12 @@ std::int32_t ReadCorrection()
 
 }  // namespace
 
-void AdjustSchedule(ScheduleAddedReporter reportScheduleAdded)
+void AdjustSchedule(ScheduleAddedReporter reportScheduleAdded,
+                    ScheduleNotSavedReporter reportNotSaved)
 {
     char path[MAX_PATH];
     if (!ScheduleFilePath(path))
         return;
     const std::int32_t now = static_cast<std::int32_t>(std::time(nullptr));
-    AdjustScheduleFile(path, now, ReadCorrection(), reportScheduleAdded);
+    AdjustScheduleFile(path, now, ReadCorrection(), reportScheduleAdded, reportNotSaved);
 }

@@ -261,7 +261,9 @@ int ScheduleTable::Save(const char* path)
     // Replaced by a rename, the file would get the new one's attributes
     // and security, the folder's defaults, instead of its own.
     if (!written || !MoveOverKeeping(fresh.get(), path)) {
+        const unsigned long error = LastSystemError();
         std::remove(fresh.get());
+        SetLastSystemError(error);  // the failure's, for the caller to report
         return 0;
     }
     return 1;

@@ -42,7 +42,8 @@ public:
     // a new file beside it (the path with ".new", or with its last character
     // made "~" where that would exceed MAX_PATH) that replaces the old one,
     // keeping its attributes and security, only once all of them reached
-    // the disk. 1 or 0; after a 0 the old file is as it was.
+    // the disk. 1 or 0; after a 0 the old file is as it was and
+    // LastSystemError (common/file_commit.h) tells why.
     int Save(const char* path);
 
     // The restore-time correction (restore_correction.cpp). Times are
