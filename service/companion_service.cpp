@@ -97,7 +97,10 @@ public:
         EditDependency(kManagerServiceName, kCompanionServiceName, DEPEND_ADD);
     }
 
-    void AdjustSchedule() override { ::AdjustSchedule(ReportScheduleAdded, ReportScheduleNotSaved); }
+    void AdjustSchedule() override
+    {
+        ::AdjustSchedule(ReportScheduleAdded, ReportScheduleNotSaved);
+    }
     void ReportStarted() override { ReportCompanionEvent(MSG_SERVICE_STARTED); }
     void ReportStopped() override { ReportCompanionEvent(MSG_SERVICE_STOPPED); }
     std::int32_t ReadWaitTime() override

@@ -12,7 +12,8 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-// ASCII only: a byte of a double-byte character is never one of "/QUIET".
+// ASCII letters only. The words looked for hold no lead byte, so a word
+// that matches is never part of a double-byte character.
 char Lower(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
