@@ -54,3 +54,9 @@ std::uint64_t StreamWriteTime(std::FILE* stream);
 // moved; 0 failed; -1 target changed, is gone or is being written (nothing
 // moved, both as they were).
 int MoveOverIfUnchanged(const char* source, const char* target, const FileIdentity& identity);
+
+// The error of the last failed system call on this thread (GetLastError
+// on Windows, errno elsewhere), so that a caller can report why a rewrite
+// failed after the cleanup that followed it.
+unsigned long LastSystemError();
+void SetLastSystemError(unsigned long error);

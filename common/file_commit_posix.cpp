@@ -67,3 +67,13 @@ int MoveOverIfUnchanged(const char* source, const char* target, const FileIdenti
         return -1;
     return MoveOverKeeping(source, target);
 }
+
+unsigned long LastSystemError()
+{
+    return static_cast<unsigned long>(errno);
+}
+
+void SetLastSystemError(unsigned long error)
+{
+    errno = static_cast<int>(error);
+}

@@ -26,8 +26,10 @@ int MoveOver(const char* source, const char* target)
     // NTFS refuses to replace one anyway; other file systems and network
     // redirectors need not, so it is asked here.
     const DWORD attributes = GetFileAttributesA(target);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);  // what NTFS answers
         return 0;
+    }
     // The runtime's rename refuses an existing target; this replaces it
     // and returns only once the move is on the disk.
     return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 1 : 0;
@@ -42,8 +44,10 @@ int TakeOverLook(const char* source, const char* target)
     const DWORD attributes = GetFileAttributesA(target);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return -1;
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return 0;
+    }
 
     const SECURITY_INFORMATION what =
         OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
@@ -136,4 +140,14 @@ int MoveOverIfUnchanged(const char* source, const char* target, const FileIdenti
         return -1;
     file.reset();
     return MoveOver(source, target);
+}
+
+unsigned long LastSystemError()
+{
+    return GetLastError();
+}
+
+void SetLastSystemError(unsigned long error)
+{
+    SetLastError(static_cast<DWORD>(error));
 }

@@ -1,5 +1,6 @@
 #include "schedule/adjust_schedule.h"
 
+#include "common/file_commit.h"
 #include "schedule/schedule_table.h"
 
 namespace {
@@ -10,7 +11,8 @@ constexpr int kTries = 3;
 }  // namespace
 
 int AdjustScheduleFile(const char* path, std::int64_t now, std::int32_t correction,
-                       ScheduleAddedReporter reportScheduleAdded)
+                       ScheduleAddedReporter reportScheduleAdded,
+                       ScheduleNotSavedReporter reportNotSaved)
 {
     // The file's times are 32-bit: a clock past 2038 (or before 1970)
     // would be compared and written wrapped round.
@@ -29,7 +31,10 @@ int AdjustScheduleFile(const char* path, std::int64_t now, std::int32_t correcti
         reported = true;
         // -1: somebody wrote to the file since it was read; correct what
         // is there now rather than replace it.
-        if (table.Save(path) != -1)
+        const int saved = table.Save(path);
+        if (saved == 0)
+            reportNotSaved(path, LastSystemError());
+        if (saved != -1)
             break;
     }
     return reported ? 1 : 0;

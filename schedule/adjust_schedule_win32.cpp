@@ -22,11 +22,12 @@ std::int32_t ReadCorrection()
 
 }  // namespace
 
-void AdjustSchedule(ScheduleAddedReporter reportScheduleAdded)
+void AdjustSchedule(ScheduleAddedReporter reportScheduleAdded,
+                    ScheduleNotSavedReporter reportNotSaved)
 {
     char path[MAX_PATH];
     if (!ScheduleFilePath(path))
         return;
     AdjustScheduleFile(path, static_cast<std::int64_t>(std::time(nullptr)), ReadCorrection(),
-                       reportScheduleAdded);
+                       reportScheduleAdded, reportNotSaved);
 }

@@ -296,7 +296,10 @@ int ScheduleTable::Save(const char* path)
     const int moved = !written                ? 0
                       : identified_           ? MoveOverIfUnchanged(fresh.get(), path, identity_)
                       : MoveOverKeeping(fresh.get(), path);
-    if (moved != 1)
+    if (moved != 1) {
+        const unsigned long error = LastSystemError();
         std::remove(fresh.get());
+        SetLastSystemError(error);  // the failure's, for the caller to report
+    }
     return moved;
 }

@@ -51,7 +51,7 @@ public:
     // the disk, and only while the old one is still the file Load read
     // (its size, last write time and bytes). 1; 0 on failure, -1 when the
     // file changed since it was read: after either the old file is as it
-    // was.
+    // was, and after a 0 LastSystemError (common/file_commit.h) tells why.
     int Save(const char* path);
 
     // The restore-time correction (restore_correction.cpp). Times are

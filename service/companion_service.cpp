@@ -14,6 +14,7 @@
 
 #include <event_messages.h>
 
+#include <cstdio>
 #include <ctime>
 
 namespace {
@@ -31,6 +32,26 @@ void ReportCompanionEvent(DWORD eventId)
 void ReportScheduleAdded()
 {
     ReportCompanionEvent(MSG_SCHEDULE_ADDED);
+}
+
+// A warning that names what failed (a program text, a file) and the
+// Windows error, after the service's name.
+void ReportFailure(DWORD eventId, const char* subject, DWORD error)
+{
+    char number[16];
+    std::snprintf(number, sizeof number, "%lu", static_cast<unsigned long>(error));
+    const char* strings[] = {kCompanionServiceName, subject, number};
+    ReportServiceEvent(EVENTLOG_WARNING_TYPE, eventId, 3, 0, strings, nullptr);
+}
+
+void ReportProgramNotStarted(const char* programText, DWORD error)
+{
+    ReportFailure(MSG_PROGRAM_NOT_STARTED, programText, error);
+}
+
+void ReportScheduleNotSaved(const char* path, unsigned long error)
+{
+    ReportFailure(MSG_SCHEDULE_NOT_SAVED, path, static_cast<DWORD>(error));
 }
 
 
@@ -76,7 +97,10 @@ public:
         EditDependency(kManagerServiceName, kCompanionServiceName, DEPEND_ADD);
     }
 
-    void AdjustSchedule() override { ::AdjustSchedule(ReportScheduleAdded); }
+    void AdjustSchedule() override
+    {
+        ::AdjustSchedule(ReportScheduleAdded, ReportScheduleNotSaved);
+    }
     void ReportStarted() override { ReportCompanionEvent(MSG_SERVICE_STARTED); }
     void ReportStopped() override { ReportCompanionEvent(MSG_SERVICE_STOPPED); }
     std::int32_t ReadWaitTime() override
@@ -99,7 +123,7 @@ public:
         }
         RunStartupScript(&service_.scriptProcessForServiceLife);
         service_.childCount = kChildCapacity;
-        LaunchChildPrograms(service_.children, &service_.childCount);
+        LaunchChildPrograms(service_.children, &service_.childCount, ReportProgramNotStarted);
         WaitChildPrograms(service_.children, service_.childCount, stopRequested_.get());
         Locked locked(lock_);
         startupRunning_ = false;

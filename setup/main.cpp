@@ -9,6 +9,7 @@
 #include "setup/manager_folder.h"
 #include "setup/message_box.h"
 #include "setup/messages.h"
+#include "setup/outcome.h"
 #include "setup/package_copy.h"
 #include "setup/product_hook.h"
 #include "setup/version_gate.h"
@@ -54,7 +55,7 @@ void Install()
 {
     char managerFolder[kPathBuffer];
     if (!GetManagerFolder(managerFolder)) {
-        ShowSetupMessage(kMessageNoManagerFolder, MB_ICONWARNING);
+        ShowSetupMessage(kMessageNoManagerFolder, MB_ICONWARNING, kExitNoManagerFolder);
         return;
     }
 
@@ -63,7 +64,7 @@ void Install()
     // directory is.
     char packageFolder[kPathBuffer];
     if (!GetProgramFilePath(kPackageFolderName, packageFolder)) {
-        ShowSetupMessage(kMessageCopyFailed, MB_ICONERROR);
+        ShowSetupMessage(kMessageCopyFailed, MB_ICONERROR, kExitCopyFailed);
         return;
     }
     char managerProgram[kPathBuffer];
@@ -78,7 +79,7 @@ void Install()
 
     char deletionList[kPathBuffer];
     if (!CopyPackageFiles(packageFolder, managerFolder, deletionList)) {
-        ShowSetupMessage(kMessageCopyFailed, MB_ICONERROR);
+        ShowSetupMessage(kMessageCopyFailed, MB_ICONERROR, kExitCopyFailed);
         return;
     }
 
@@ -100,20 +101,22 @@ void Install()
     HookProductUninstall(managerFolder, installedCompanion);
 
     if (GetInstallError() == 0) {
-        ShowSetupMessage(kMessageInstallCompleted, MB_ICONINFORMATION);
+        ShowSetupMessage(kMessageInstallCompleted, MB_ICONINFORMATION, kExitInstalled);
         return;
     }
     char text[1024];
     std::snprintf(text, sizeof text, kMessageInstallFailed, GetInstallError());
-    ShowSetupMessage(text, MB_ICONERROR);
+    ShowSetupMessage(text, MB_ICONERROR, GetInstallError());
 }
 
 }  // namespace
 
-// Without a window of its own: message boxes only, exit code 0 on every path.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+// Without a window of its own: one message box and exit code 0, or with
+// /quiet no box and the outcome as exit code, for deployment tools.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
 {
     RestrictDllSearch();
+    SetQuietRun(IsQuietSwitch(commandLine));
     Install();
-    return 0;
+    return IsQuietRun() ? GetSetupOutcome() : 0;
 }

@@ -1,8 +1,11 @@
 #include "setup/message_box.h"
 
 #include "setup/messages.h"
+#include "setup/outcome.h"
 
-void ShowSetupMessage(const char* text, UINT icon)
+void ShowSetupMessage(const char* text, UINT icon, int exitCode)
 {
-    MessageBoxA(nullptr, text, kMessageCaption, MB_OK | icon);
+    SetSetupOutcome(exitCode);
+    if (!IsQuietRun())
+        MessageBoxA(nullptr, text, kMessageCaption, MB_OK | icon);
 }

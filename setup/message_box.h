@@ -4,4 +4,6 @@
 
 // Every box of the installer: no owner, caption "SetUp", an OK button and
 // the one icon flag given (MB_ICONWARNING, MB_ICONINFORMATION, MB_ICONERROR).
-void ShowSetupMessage(const char* text, UINT icon);
+// exitCode is the run's outcome (setup/outcome.h); a quiet run keeps it
+// and shows nothing.
+void ShowSetupMessage(const char* text, UINT icon, int exitCode);

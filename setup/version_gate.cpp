@@ -3,6 +3,7 @@
 #include "common/unique_handle.h"
 #include "setup/message_box.h"
 #include "setup/messages.h"
+#include "setup/outcome.h"
 #include "setup/upgrade.h"
 
 bool ReadFixedFileInfo(const char* path, FixedFileInfo* out)
@@ -47,15 +48,15 @@ bool CheckVersions(const char* managerProgram, const char* installedCompanion,
                    const char* newCompanion)
 {
     if (!IsManagerVersionBelow(managerProgram, kManagerVersionLimit)) {
-        ShowSetupMessage(kMessageNotNeeded, MB_ICONINFORMATION);
+        ShowSetupMessage(kMessageNotNeeded, MB_ICONINFORMATION, kExitNotNeeded);
         return false;
     }
     switch (CompareVersions(installedCompanion, newCompanion, kProductVersionPair)) {
     case 0:
-        ShowSetupMessage(kMessageSameVersion, MB_ICONINFORMATION);
+        ShowSetupMessage(kMessageSameVersion, MB_ICONINFORMATION, kExitSameVersion);
         return false;
     case 1:
-        ShowSetupMessage(kMessageNewerVersion, MB_ICONINFORMATION);
+        ShowSetupMessage(kMessageNewerVersion, MB_ICONINFORMATION, kExitNewerVersion);
         return false;
     case -1:
         RemovePreviousCompanion();

@@ -56,7 +56,8 @@ int RunStartupScript(unique_process* scriptProcess)
     return RunHidden(commandLine, directory, scriptProcess);
 }
 
-int LaunchChildPrograms(ChildProcess* children, LONG* count)
+int LaunchChildPrograms(ChildProcess* children, LONG* count,
+                        ProgramNotStartedReporter reportNotStarted)
 {
     char directory[MAX_PATH];
     char configPath[MAX_PATH];
@@ -74,7 +75,10 @@ int LaunchChildPrograms(ChildProcess* children, LONG* count)
             continue;  // an unusable line: an empty entry
         char commandLine[kCommandLineSize];
         JoinProgramCommandLine(directory, lines[i].programText, commandLine, sizeof commandLine);
-        RunHidden(commandLine, directory, &children[i].process);
+        if (!RunHidden(commandLine, directory, &children[i].process)) {
+            const DWORD error = GetLastError();
+            reportNotStarted(lines[i].programText, error);
+        }
     }
     *count = read;
     return 1;

@@ -12,12 +12,17 @@
 // or the system folder is unknown or the line does not fit.
 int RunStartupScript(unique_process* scriptProcess);
 
+// Called for each program line that could not be started, with its
+// program text and the Windows error of the start.
+using ProgramNotStartedReporter = void (*)(const char* programText, DWORD error);
+
 // Starts the program lines of upsombx.conf, at most count of them; count
 // becomes the number of table entries used (a line that could not be
-// started takes an empty entry). Without the file nothing is
-// started and count is left as it was; so too when the program directory
-// is unknown. Always 1.
-int LaunchChildPrograms(ChildProcess* children, LONG* count);
+// started takes an empty entry and is reported). Without the file nothing
+// is started and count is left as it was; so too when the program
+// directory is unknown. Always 1.
+int LaunchChildPrograms(ChildProcess* children, LONG* count,
+                        ProgramNotStartedReporter reportNotStarted);
 
 // Waits for each program that has a wait time, one after another. A wait
 // also ends when stopRequested (may be null) is signalled. Always 1.

@@ -1,7 +1,8 @@
 """The administrator's guides quote the product's messages as the screen
 shows them: every installer text, verb line and event text taken from the
 sources must appear verbatim in README.md, docs/ja/README.md and the shipped
-package/README.txt (installer texts only there)."""
+package/README.txt (installer texts only there); and each of them lists
+every exit code of a quiet installation."""
 
 import pathlib
 import re
@@ -9,7 +10,8 @@ import unittest
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 
-# The one insertion string of every event the companion reports.
+# The first insertion string of every event the companion reports; the
+# warnings' further ones (a program, a path, an error) vary.
 EVENT_INSERTION = "MERLOWSP"
 
 
@@ -38,10 +40,16 @@ def event_texts():
 
 
 def screen_lines(text):
-    """The lines a reader sees; a number shows where the text has %d, the
-    trailing blank and line end are invisible."""
-    return [re.escape(line.rstrip()).replace("%d", r"\d+")
+    """The lines a reader sees; a number shows where the text has %d, any
+    placeholder where an event has %2 or later, the trailing blank and line
+    end are invisible."""
+    return [re.sub(r"%[2-9]", r"\\S+", re.escape(line.rstrip()).replace("%d", r"\d+"))
             for line in text.split("\n") if line.strip()]
+
+
+def exit_codes():
+    return [int(m) for m in re.findall(r"inline constexpr int kExit\w+ = (\d+);",
+                                       source("setup/outcome.h"))]
 
 
 def missing(texts, document):
@@ -53,7 +61,8 @@ class QuotedMessages(unittest.TestCase):
     def test_the_sources_hold_every_message(self):
         self.assertEqual(8, len(installer_texts()))
         self.assertEqual(6, len(verb_texts()))
-        self.assertEqual(6, len(event_texts()))
+        self.assertEqual(10, len(event_texts()))
+        self.assertEqual([0, 10, 11, 12, 13, 14], exit_codes())
 
     def test_both_guides_quote_every_message_verbatim(self):
         texts = installer_texts() + verb_texts() + event_texts()
@@ -69,6 +78,14 @@ class QuotedMessages(unittest.TestCase):
         for quoted in re.findall(r'"([^"\n]*[^\x00-\x7f][^"\n]*)"', guide.replace("：N", "：0")):
             with self.subTest(quoted=quoted):
                 self.assertTrue(any(re.fullmatch(line, quoted) for line in lines))
+
+    def test_every_guide_lists_every_exit_code_of_a_quiet_run(self):
+        for guide in ("README.md", "docs/ja/README.md", "package/README.txt"):
+            text = source(guide)
+            self.assertIn("/quiet", text)
+            for code in exit_codes() + [1001, 2000, 2001, 3000]:
+                with self.subTest(guide=guide, code=code):
+                    self.assertRegex(text, r"(?m)^ *(\| )?([0-9]+, )*%d\b" % code)
 
     def test_the_japanese_guide_is_utf8_and_points_back(self):
         guide = (ROOT / "docs/ja/README.md").read_bytes().decode("utf-8")

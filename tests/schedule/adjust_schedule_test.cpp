@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 
@@ -42,6 +43,16 @@ void AppendAtReport()
         WriteBytes(kPath, fileAtReport + TextLines({kAppended}));
 }
 
+// What the warning of a failed rewrite would name.
+std::string notSavedPath;
+unsigned long notSavedError = 0;
+
+void RecordNotSaved(const char* path, unsigned long error)
+{
+    notSavedPath += path;
+    notSavedError = error;
+}
+
 class AdjustScheduleTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -49,6 +60,8 @@ protected:
         UseTimeZone("UTC0");
         reports = 0;
         fileAtReport.clear();
+        notSavedPath.clear();
+        notSavedError = 0;
     }
     void TearDown() override { std::remove(kPath); }
 };
@@ -65,9 +78,10 @@ TEST_F(AdjustScheduleTest, WorkedExampleGivesTheProductsLine)
 {
     const std::string before = TextLines({kBasis, kLater});
     WriteBytes(kPath, before);
-    EXPECT_EQ(1, AdjustScheduleFile(kPath, kNow, 60 + 120, RecordReport));
+    EXPECT_EQ(1, AdjustScheduleFile(kPath, kNow, 60 + 120, RecordReport, RecordNotSaved));
     EXPECT_EQ(1, reports);
     EXPECT_EQ(before, fileAtReport);  // reported before the rewrite
+    EXPECT_EQ("", notSavedPath);
     EXPECT_EQ(TextLines({kDoneBasis,
                          "1015398000;0;0;7;6;2;102;3;64;0;12;12;33;1;1015398000;300;1;107,57;"
                          "06.03.2002_07:00:00",
@@ -80,8 +94,8 @@ TEST_F(AdjustScheduleTest, WithoutABasisTheFileIsNotTouched)
     // Line ends the runtime would change, were the file rewritten.
     const std::string before = std::string(kBasis) + "\n" + kLater + "\r\n\n";
     WriteBytes(kPath, before);
-    EXPECT_EQ(0, AdjustScheduleFile(kPath, kNow - 12 * 3600, 0, RecordReport));
-    EXPECT_EQ(0, AdjustScheduleFile("adjust_missing.dat", kNow, 0, RecordReport));
+    EXPECT_EQ(0, AdjustScheduleFile(kPath, kNow - 12 * 3600, 0, RecordReport, RecordNotSaved));
+    EXPECT_EQ(0, AdjustScheduleFile("adjust_missing.dat", kNow, 0, RecordReport, RecordNotSaved));
     EXPECT_EQ(0, reports);
     EXPECT_EQ(before, ReadBytes(kPath));
     EXPECT_EQ("<missing>", ReadBytes("adjust_missing.dat"));
@@ -93,10 +107,18 @@ TEST_F(AdjustScheduleTest, AFailedRewriteIsStillReportedAndKeepsTheFile)
     WriteBytes(kPath, before);
     const std::string fresh = std::string(kPath) + ".new";
     ASSERT_EQ(0, make_directory(fresh.c_str()));
-    EXPECT_EQ(1, AdjustScheduleFile(kPath, kNow, 0, RecordReport));
+    EXPECT_EQ(1, AdjustScheduleFile(kPath, kNow, 0, RecordReport, RecordNotSaved));
     remove_directory(fresh.c_str());
     EXPECT_EQ(1, reports);
     EXPECT_EQ(before, ReadBytes(kPath));
+    // Named once, with the error of the new file's creation, not that of
+    // the clean-up after it.
+    EXPECT_EQ(kPath, notSavedPath);
+#ifdef _WIN32
+    EXPECT_EQ(5ul, notSavedError);  // ERROR_ACCESS_DENIED
+#else
+    EXPECT_EQ(static_cast<unsigned long>(EISDIR), notSavedError);
+#endif
 }
 
 TEST_F(AdjustScheduleTest, AFileWithACtrlZByteIsNeverRewritten)
@@ -105,7 +127,7 @@ TEST_F(AdjustScheduleTest, AFileWithACtrlZByteIsNeverRewritten)
     // a rewrite would lose the lines after it, so there is none.
     const std::string before = TextLines({kBasis}) + "\x1A" + TextLines({kLater});
     WriteBytes(kPath, before);
-    EXPECT_EQ(0, AdjustScheduleFile(kPath, kNow, 0, RecordReport));
+    EXPECT_EQ(0, AdjustScheduleFile(kPath, kNow, 0, RecordReport, RecordNotSaved));
     EXPECT_EQ(0, reports);
     EXPECT_EQ(before, ReadBytes(kPath));
 }
@@ -113,7 +135,7 @@ TEST_F(AdjustScheduleTest, AFileWithACtrlZByteIsNeverRewritten)
 TEST_F(AdjustScheduleTest, ALineWrittenBeforeTheRewriteIsCorrectedWithTheRest)
 {
     WriteBytes(kPath, TextLines({kBasis, kLater}));
-    EXPECT_EQ(1, AdjustScheduleFile(kPath, kNow, 60 + 120, AppendAtReport));
+    EXPECT_EQ(1, AdjustScheduleFile(kPath, kNow, 60 + 120, AppendAtReport, RecordNotSaved));
     EXPECT_EQ(1, reports);
     EXPECT_EQ(TextLines({kDoneBasis,
                          "1015398000;0;0;7;6;2;102;3;64;0;21;21;33;1;1015398000;300;1;107,57;"
@@ -130,7 +152,7 @@ TEST_F(AdjustScheduleTest, AClockOutsideThirtyTwoBitsCorrectsNothing)
     // The first wraps round to the worked example's moment.
     for (std::int64_t now : {std::int64_t{kNow} + (std::int64_t{1} << 32), std::int64_t{INT32_MAX} + 1,
                              std::int64_t{-1}})
-        EXPECT_EQ(0, AdjustScheduleFile(kPath, now, 0, RecordReport)) << now;
+        EXPECT_EQ(0, AdjustScheduleFile(kPath, now, 0, RecordReport, RecordNotSaved)) << now;
     EXPECT_EQ(0, reports);
     EXPECT_EQ(before, ReadBytes(kPath));
 }

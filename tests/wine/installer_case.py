@@ -107,6 +107,20 @@ class InstallerCase(unittest.TestCase):
         self.assertEqual(shown, text, "the box on screen shows what was passed")
         return flags, text
 
+    def install_quietly(self, *arguments):
+        """Runs the installer with arguments such as /quiet; returns its
+        exit code. A box shown would hold the run until someone answered
+        it: the run must end by itself, and MessageBoxA is never called."""
+        s = self.s
+        type(self).runs += 1
+        log = os.path.join(s.prefix, "boxes-%d.log" % self.runs)
+        proc = s.spawn(["wine", self.setup_exe, *arguments],
+                       env={"MERLOWSP_BOXSPY_LOG": s.winpath(log)},
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        code = proc.wait(180)
+        self.assertEqual([], harness.read_box_spy(log))
+        return code
+
     def machine_state(self):
         """What an installer run may change outside the files: both services
         as the SCM reports them and their keys, and the uninstall key."""

@@ -14,8 +14,9 @@ import unittest
 
 import harness
 from faults_case import RUNNING, STOPPED, CompanionFaultsCase, hold
-from harness.facts import (COPY_FAILED, FAILED, MB_ICONERROR, MERLOW_KEY, SCHEDULE_EVENT,
-                           STARTED_EVENT, STOPPED_EVENT, companion, moment, read_log, record)
+from harness.facts import (COPY_FAILED, EVENTLOG_WARNING_TYPE, FAILED, MB_ICONERROR, MERLOW_KEY,
+                           NOT_SAVED_EVENT, SCHEDULE_EVENT, STARTED_EVENT, STOPPED_EVENT,
+                           companion, moment, read_log, record)
 from installer_case import InstallerCase
 
 
@@ -25,7 +26,8 @@ class CompanionFaults(CompanionFaultsCase):
     def test_a_schedule_that_may_not_be_rewritten_is_kept_and_the_start_goes_on(self):
         """Read-only, or a folder that refuses the new file (a directory
         holds its name): the event that an entry was added is reported, as
-        the entry was found before the rewrite, and every byte stays."""
+        the entry was found before the rewrite, then a warning that the
+        rewrite failed, and every byte stays."""
         s = self.s
         self.configure("console_child.exe children.log prog 100\n")
         s.set_dependencies("Merlow", ["MERLOWSP"])
@@ -41,11 +43,19 @@ class CompanionFaults(CompanionFaultsCase):
                 else:
                     os.mkdir(new_file)
                 try:
+                    before = len(s.event_records())
                     events = self.boot()
                     self.assertEqual(schedule, self.read("upstrm.dat"))
                     self.assertEqual(fault != "read-only", os.path.isdir(new_file))
                     reported = events()
                     self.assertEqual([SCHEDULE_EVENT, STARTED_EVENT], reported[:2], reported)
+                    # And one warning naming the file, with ERROR_ACCESS_DENIED
+                    # both ways (the trace doubles each backslash).
+                    path = s.winpath(self.path("upstrm.dat")).replace("\\", "\\\\")
+                    self.assertEqual([(EVENTLOG_WARNING_TYPE, NOT_SAVED_EVENT, "MERLOWSP",
+                                       ["MERLOWSP", path, "5"])],
+                                     [e for e in s.event_records()[before:]
+                                      if e[1] == NOT_SAVED_EVENT])
                     self.assertTrue(self.logged("prog started"))
                     self.stop_companion()
                     s.stop_service("Merlow")

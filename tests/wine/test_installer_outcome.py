@@ -1,6 +1,6 @@
 """What the installer's last box says must be what happened: a registration
 that failed, a deletion list cut short on a full disk, an unups.bat with a
-Ctrl-Z byte in it."""
+Ctrl-Z byte in it; and a quiet run, whose exit code says it instead."""
 
 import os
 import shutil
@@ -81,6 +81,20 @@ class InstallerOutcome(InstallerCase):
         self.assertIsNone(s.service_state("MERLOWSP"))
         self.assertEqual(self.product_lines, self.read(self.product, "unups.bat"))
         self.assertIsNone(self.read(self.product, "unmerlowsp.bat"))
+
+    def test_d_a_quiet_install_asks_nobody_and_ends_with_0(self):
+        """/quiet among other words, which stay ignored: the same
+        installation, no box, exit code 0, and the companion starts."""
+        s = self.s
+        self.lay_out()
+        self.package(companion())
+        self.assertEqual(0, self.install_quietly("/norestart", "/quiet"))
+        s.own_service("MERLOWSP")
+        self.assertTrue(s.wait_state("MERLOWSP", 4, 30000))
+        self.assertEqual(["MERLOWSP"], s.dependencies("Merlow"))
+        self.assertEqual(self.hook_block() + self.product_lines,
+                         self.read(self.product, "unups.bat"))
+        self.assertEqual(self.companion_script(), self.read(self.product, "unmerlowsp.bat"))
 
     def unmount(self, path):
         s = self.s

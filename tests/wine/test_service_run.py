@@ -6,6 +6,7 @@ import time
 import unittest
 
 import harness
+from harness.facts import NOT_SAVED_EVENT, NOT_STARTED_EVENT
 
 STARTED, STOPPED, SCHEDULE_ADDED = 0x40000007, 0x40000008, 0x40000064
 
@@ -144,11 +145,23 @@ class MessageTable(unittest.TestCase):
             (STOPPED, 0x411): "MERLOWSP が停止されました。\r\n",
             (SCHEDULE_ADDED, 0x409): "MERLOWSP\r\n",
             (SCHEDULE_ADDED, 0x411): "スケジュールを追加しました。MERLOWSP \r\n",
+            (NOT_STARTED_EVENT, 0x409): 'MERLOWSP could not start the program "ツール.exe -x" of '
+                                        'upsombx.conf (Windows error 2).\r\n',
+            (NOT_STARTED_EVENT, 0x411): "MERLOWSP は upsombx.conf のプログラム「ツール.exe -x」を"
+                                        "開始できませんでした (Windows エラー 2)。\r\n",
+            (NOT_SAVED_EVENT, 0x409): "MERLOWSP could not rewrite the schedule file "
+                                      "C:\\表\\upstrm.dat (Windows error 5); the file is as it was.\r\n",
+            (NOT_SAVED_EVENT, 0x411): "MERLOWSP はスケジュールファイル C:\\表\\upstrm.dat を書き換えられ"
+                                      "ませんでした (Windows エラー 5)。ファイルは元のままです。\r\n",
         }
+        # The warnings' own insertions: a program text or a path, and an error.
+        subjects = {NOT_STARTED_EVENT: "ツール.exe -x", NOT_SAVED_EVENT: "C:\\表\\upstrm.dat"}
         with harness.Session("message_table") as s:
             exe = harness.product_path("merlowsp.exe")
             for (message, language), text in expected.items():
-                result = s.tool("message", exe, hex(message), hex(language))
+                extra = [harness.hex_argument(subjects[message].encode("cp932")),
+                         "2" if message == NOT_STARTED_EVENT else "5"] if message in subjects else []
+                result = s.tool("message", exe, hex(message), hex(language), *extra)
                 self.assertEqual(text.encode("cp932"), result.stdout, (hex(message), language))
 
 

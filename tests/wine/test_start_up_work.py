@@ -2,9 +2,10 @@
 with the stand-in Merlow and real child programs: the wait times of
 upsombx.conf (n > 0 ends after about n ms while the program still runs; 0
 or a word does not wait), a program that cannot be started keeping its
-table entry, only the first top-level window of a program getting WM_CLOSE,
-startup.bat run by the system's interpreter (never by a cmd.exe beside
-merlowsp.exe), also when it is missing, and the SHUTDOWN control.
+table entry and reported by a warning, only the first top-level window of
+a program getting WM_CLOSE, startup.bat run by the system's interpreter
+(never by a cmd.exe beside merlowsp.exe), also when it is missing, and the
+SHUTDOWN control.
 
 Every moment is taken on one clock, the Unix milliseconds that the child
 fixtures log; the lower bound of a wait is checked as the SCM sees it."""
@@ -16,7 +17,7 @@ import unittest
 
 import harness
 from companion_case import CompanionCase
-from harness.facts import moment, read_log
+from harness.facts import EVENTLOG_WARNING_TYPE, NOT_STARTED_EVENT, moment, read_log
 
 START_PENDING, RUNNING, STOPPED = 2, 4, 1
 # A child that runs this long has certainly not ended when the start-up
@@ -102,6 +103,9 @@ class StartUpWork(CompanionCase):
             self.assertIsNone(moment(log, name + " exited"), (name, log))
         self.assertEqual(len(names), self.s.processes().count("console_child.exe"))
 
+    def not_started_warnings(self):
+        return [e for e in self.s.event_records() if e[1] == NOT_STARTED_EVENT]
+
     def logged(self, what, timeout=30):
         return harness.wait_until(lambda: moment(read_log(self.children_log), what), timeout)
 
@@ -141,7 +145,8 @@ class StartUpWork(CompanionCase):
         dropped, line 2 would be waited for until it ends (120 s), or line
         3 for 6000 ms while line 2 was not waited for at all."""
         wait_ms = 6000
-        self.configure("missing.exe,-1\n"
+        warned = self.not_started_warnings()
+        self.configure("missing.exe -q,-1\n"
                        "console_child.exe children.log real %d,%d\n"
                        "console_child.exe children.log third %d\n"
                        % (LONG_RUN_MS, wait_ms, LONG_RUN_MS))
@@ -155,6 +160,11 @@ class StartUpWork(CompanionCase):
         self.assertGreaterEqual(running - real_started, wait_ms // 2)
         self.assertLess(running - asked, RUNNING_DEADLINE_MS)
         self.still_running("real", "third")
+        # One warning for it, before RUNNING: the program text as written
+        # and ERROR_FILE_NOT_FOUND.
+        self.assertEqual(warned + [(EVENTLOG_WARNING_TYPE, NOT_STARTED_EVENT, "MERLOWSP",
+                                    ["MERLOWSP", "missing.exe -q", "2"])],
+                         self.not_started_warnings())
         # The failed entry is skipped at the stop too: the stop ends both.
         self.assertEqual(0, self.s.stop_service("MERLOWSP"))
         self.assertTrue(self.s.wait_state("MERLOWSP", STOPPED, 20000))

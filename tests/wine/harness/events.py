@@ -43,7 +43,8 @@ class EventsMixin:
                 records.append(record)
                 open_record[thread] = (record, int(m.group(3), 16))
                 continue
-            m = re.search(r'trace:eventlog:ReportEventW L"(.*)"$', line)
+            # Wine traces a warning's strings as warn:, an error's as err:.
+            m = re.search(r'(?:trace|warn|err):eventlog:ReportEventW L"(.*)"$', line)
             if m and thread in open_record:
                 record, count = open_record[thread]
                 if len(record[3]) < count:

@@ -19,7 +19,8 @@ LOCALE = "ja_JP.UTF-8"  # gives Wine's processes ANSI code page 932
 # Fixed, without daylight saving time, and in the POSIX form that the
 # Windows C runtime also reads (Wine hands TZ on to the Windows side).
 TIME_ZONE = "JST-9"
-SERVICE_TRACE = "-all,fixme+advapi,trace+eventlog,trace+msgbox,err+all"
+# Event strings: trace class for information, warn class for warnings.
+SERVICE_TRACE = "-all,fixme+advapi,trace+eventlog,warn+eventlog,trace+msgbox,err+all"
 # Seconds a persistent wineserver outlives its last client: a dead test's
 # server does not stay for ever.
 SERVER_LINGER = 60
