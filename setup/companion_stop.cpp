@@ -4,14 +4,21 @@
 
 namespace {
 
+// MERLOWSP opened for its status; empty when the manager or the service
+// cannot be opened.
+unique_schandle OpenCompanionForStatus()
+{
+    unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    return unique_schandle(
+        manager ? OpenServiceA(manager.get(), kCompanionServiceName, SERVICE_QUERY_STATUS)
+                : nullptr);
+}
+
 // true while MERLOWSP is registered and not yet stopped. A service that
 // cannot be asked counts as stopped: waiting would not tell more.
 bool CompanionActive()
 {
-    unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    unique_schandle service(
-        manager ? OpenServiceA(manager.get(), kCompanionServiceName, SERVICE_QUERY_STATUS)
-                : nullptr);
+    const unique_schandle service = OpenCompanionForStatus();
     SERVICE_STATUS status;
     return service && QueryServiceStatus(service.get(), &status) &&
            status.dwCurrentState != SERVICE_STOPPED;
@@ -27,10 +34,7 @@ DWORD Remaining(DWORD startMs, DWORD deadlineMs)
 
 unique_handle OpenCompanionProcess()
 {
-    unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    unique_schandle service(
-        manager ? OpenServiceA(manager.get(), kCompanionServiceName, SERVICE_QUERY_STATUS)
-                : nullptr);
+    const unique_schandle service = OpenCompanionForStatus();
     SERVICE_STATUS_PROCESS status;
     DWORD needed = 0;
     if (!service ||

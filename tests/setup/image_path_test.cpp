@@ -7,14 +7,22 @@
 
 namespace {
 
-std::string Program(const char* imagePath, std::size_t size = 260)
+// What one of the path readers gives, or "<too long>" when it refused and
+// left an empty result.
+std::string Read(int (*reader)(const char*, char*, std::size_t), const char* value,
+                 std::size_t size = 260)
 {
     char destination[260] = "untouched";
-    if (ImagePathProgram(imagePath, destination, size) != 0) {
+    if (reader(value, destination, size) != 0) {
         EXPECT_EQ('\0', destination[0]);
         return "<too long>";
     }
     return destination;
+}
+
+std::string Program(const char* imagePath, std::size_t size = 260)
+{
+    return Read(ImagePathProgram, imagePath, size);
 }
 
 TEST(ImagePathProgram, QuotesAreRemovedAndArgumentsAfterThemDropped)
@@ -54,12 +62,7 @@ TEST(ImagePathProgram, AProgramThatDoesNotFitGivesAnEmptyResult)
 
 std::string Folder(const char* commandLine)
 {
-    char destination[260] = "untouched";
-    if (CommandFolder(commandLine, destination, sizeof destination) != 0) {
-        EXPECT_EQ('\0', destination[0]);
-        return "<too long>";
-    }
-    return destination;
+    return Read(CommandFolder, commandLine);
 }
 
 TEST(CommandFolder, AQuotedUninstallStringGivesTheFolderInsideTheQuotes)
