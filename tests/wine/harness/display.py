@@ -83,5 +83,7 @@ class DisplayMixin:
         from another process under Wine: icon handles are process-local there.)
         """
         args = ["msgbox", caption, str(timeout_ms)] + (["dismiss"] if dismiss else [])
-        result = self.tool(*args, check=False, timeout=timeout_ms / 1000 + 60)
+        # The tool keeps its own deadline; this one is only against a tool
+        # that never ends, with room for a slow start on a loaded machine.
+        result = self.tool(*args, check=False, timeout=timeout_ms / 1000 + 180)
         return result.stdout if result.rc == 0 else None
