@@ -14,8 +14,8 @@
 
 namespace {
 
-// How long the upgrade waits for the previous companion to stop, counted
-// from the start of its uninstall script.
+// How long the upgrade waits for the previous uninstall script to end and
+// the previous companion to stop, counted from the start of the script.
 constexpr DWORD kCompanionStopWaitMs = 30000;
 
 }  // namespace
@@ -44,7 +44,11 @@ bool RemovePreviousCompanion()
     unique_process process;
     if (!RunHidden(commandLine, folder, &process))
         return false;
-    WaitForSingleObject(process.process(), 10000);
+    // The script is waited for as a whole, not only until the companion has
+    // stopped: on a slow machine its "remove" and its deletion list would
+    // otherwise run after the copy, taking away the new registration and
+    // the files just copied.
+    WaitForSingleObject(process.process(), kCompanionStopWaitMs);
     WaitForCompanionStop(companion, startMs, kCompanionStopWaitMs);
     return true;
 }

@@ -53,11 +53,16 @@ class Cycle(InstallerCase):
         # Wine wipes Merlow's dependency list on the gate's change of start
         # type (NULL list); it only held MERLOWSP here, so nothing is lost.
         hooked = self.read(self.product, "unups.bat")
-        # A marker in the previous deletion list shows that its script ran.
+        # A marker in the previous deletion list shows that its script ran,
+        # to its end: a slow machine's script outlasts 10 s there, and the
+        # copy must not begin before it has ended.
         marker = os.path.join(self.product, "marker.txt")
         open(marker, "wb").close()
+        slow = s.winpath(harness.fixture_path("console_child.exe")).encode("cp932")
         with open(os.path.join(self.manager, "upsombxfile.bat"), "ab") as f:
-            f.write(b'del "%s"\r\n' % self.win(self.product, "marker.txt"))
+            f.write(b'"%s" "%s" slow 12000\r\n' % (slow, self.win(self.product, "slow.log")))
+            f.write(b'del "%s" "%s"\r\n' % (self.win(self.product, "marker.txt"),
+                                          self.win(self.product, "slow.log")))
         self.package(companion("1.10.0.0"))
         self.assertBox(MB_ICONINFORMATION, COMPLETED, self.install())
         self.assertInstalled("1.10.0.0")
