@@ -104,7 +104,8 @@ class InstallerCase(unittest.TestCase):
         self.assertEqual(1, len(boxes), boxes)
         owner, flags, caption, text = boxes[0]
         self.assertEqual((0, b"SetUp"), (owner, caption))
-        self.assertEqual(shown, text, "the box on screen shows what was passed")
+        self.assertEqual(shown, text, "the box on screen shows what was passed (%r)" %
+                         s.last_box_read)
         return flags, text
 
     def install_quietly(self, *arguments):

@@ -86,4 +86,5 @@ class DisplayMixin:
         # The tool keeps its own deadline; this one is only against a tool
         # that never ends, with room for a slow start on a loaded machine.
         result = self.tool(*args, check=False, timeout=timeout_ms / 1000 + 180)
+        self.last_box_read = result  # for the message of a failed check
         return result.stdout if result.rc == 0 else None
