@@ -2,8 +2,8 @@
 
 // Runs the previous installation's companion uninstall script from the
 // folder of the product's UninstallString (a quoted value names the
-// program up to its closing quote), waits for it at most 10 s, then, at
-// most 30 s from its start, until the previous companion has stopped.
+// program up to its closing quote) and waits, at most 30 s from its
+// start, until it has ended and the previous companion has stopped.
 // Whether the script could be started; 1001 when the value is unreadable.
 bool RemovePreviousCompanion();
 

@@ -72,6 +72,28 @@ class FolderCase(InstallerCase):
 class Blanks(FolderCase):
     session_name = "install_blanks"
 
+    def assertRemovedByProductUninstall(self, own_files, wait):
+        """The product's unups.bat, called as its uninstall does, takes the
+        companion away (with wait, once its process has ended): the UPS
+        manager folder keeps the product's files, the start-up files and
+        own_files of the test, and no planted program ran."""
+        s = self.s
+        result = self.run_batch(b'call "%s"\r\n' % self.win(self.product, "unups.bat"))
+        self.assertEqual(0, result.rc, result)
+        if wait:
+            self.assertTrue(s.wait_gone("merlowsp.exe", 60))
+            self.assertTrue(s.wait_unregistered("MERLOWSP"), "MERLOWSP is still registered")
+        else:
+            self.assertIsNone(s.service_state("MERLOWSP"))
+        s.forget_service("MERLOWSP")
+        self.assertEqual([], s.dependencies("Merlow"))
+        self.assertEqual(sorted(["merlow.exe", "console_child.exe", "upsombx.conf", "children.log"] +
+                                own_files),
+                         sorted(os.listdir(self.manager)))
+        self.assertEqual(sorted(["Merlow", "unups.bat", "product-ran.txt"]),
+                         sorted(os.listdir(self.product)))
+        self.assertFalse(os.path.exists(s.drive_c(PLANTED_LOG)), self.read(s.drive_c(PLANTED_LOG)))
+
     def test_a_only_the_companion_and_its_programs_run(self):
         s = self.s
         self.lay_out(product="Ombrix Soft/Merlow UPS")
@@ -147,17 +169,7 @@ class Blanks(FolderCase):
 
         # The product's uninstall, run from that folder, takes the companion
         # away: every line of both scripts keeps the folder whole.
-        result = self.run_batch(b'call "%s"\r\n' % self.win(self.product, "unups.bat"))
-        self.assertEqual(0, result.rc, result)
-        self.assertIsNone(s.service_state("MERLOWSP"))
-        s.forget_service("MERLOWSP")
-        self.assertEqual([], s.dependencies("Merlow"))
-        self.assertEqual(sorted(["merlow.exe", "console_child.exe", "upsombx.conf", "cmd.exe",
-                                 "children.log"]),
-                         sorted(os.listdir(self.manager)))
-        self.assertEqual(sorted(["Merlow", "unups.bat", "product-ran.txt"]),
-                         sorted(os.listdir(self.product)))
-        self.assertFalse(os.path.exists(s.drive_c(PLANTED_LOG)), self.read(s.drive_c(PLANTED_LOG)))
+        self.assertRemovedByProductUninstall(["cmd.exe"], wait=False)
 
     def test_c_setup_quotes_only_a_path_with_a_blank(self):
         s = self.s
@@ -224,19 +236,7 @@ class Blanks(FolderCase):
         self.assertEqual("2", s.service_config("Merlow")["start"])
 
         # The product's uninstall script takes the companion away with it.
-        result = self.run_batch(b'call "%s"\r\n' % self.win(self.product, "unups.bat"))
-        self.assertEqual(0, result.rc, result)
-        self.assertTrue(s.wait_gone("merlowsp.exe", 60))
-        self.assertTrue(s.wait_unregistered("MERLOWSP"), "MERLOWSP is still registered")
-        s.forget_service("MERLOWSP")
-        self.assertEqual([], s.dependencies("Merlow"))
-        self.assertEqual(sorted(["merlow.exe", "console_child.exe", "upsombx.conf", "startup.bat",
-                                 "children.log"]),
-                         sorted(os.listdir(self.manager)))
-        self.assertEqual(sorted(["Merlow", "unups.bat", "product-ran.txt"]),
-                         sorted(os.listdir(self.product)))
-        self.assertFalse(os.path.exists(s.drive_c(PLANTED_LOG)),
-                         self.read(s.drive_c(PLANTED_LOG)))
+        self.assertRemovedByProductUninstall(["startup.bat"], wait=True)
 
 
 class ImagePaths(FolderCase):
